@@ -1,0 +1,73 @@
+// Asking whether something listens on a local TCP port: a loopback connect
+// and the IPv4 TCP listener table. Both block without dispatching messages.
+#include "probes.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <iphlpapi.h>
+
+#include <vector>
+
+namespace {
+
+const DWORD kSocketTimeoutMs = 1500;
+
+// The table can grow between the size query and the fetch; a few fresh
+// tries keep a busy port from passing as free.
+const int kTableAttempts = 4;
+
+} // namespace
+
+bool StartSockets()
+{
+    WSADATA wsaData;
+    return WSAStartup(MAKEWORD(2, 2), &wsaData) == 0;
+}
+
+void StopSockets()
+{
+    WSACleanup();
+}
+
+bool CanConnectLocal(unsigned short port)
+{
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    if (s == INVALID_SOCKET)
+        return false;
+    DWORD timeout = kSocketTimeoutMs;
+    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+
+    sockaddr_in addr = {};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int rc = connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+    closesocket(s);
+    return rc == 0;
+}
+
+bool IsPortListening(unsigned short port)
+{
+    const DWORD wanted = htons(port);
+    for (int attempt = 0; attempt < kTableAttempts; ++attempt) {
+        DWORD dwSize = 0;
+        GetExtendedTcpTable(nullptr, &dwSize, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0);
+        if (dwSize == 0)
+            return false;
+        std::vector<BYTE> buffer(dwSize, 0);
+        DWORD rc = GetExtendedTcpTable(buffer.data(), &dwSize, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0);
+        if (rc == ERROR_INSUFFICIENT_BUFFER)
+            continue;
+        if (rc != NO_ERROR)
+            return false;
+        const MIB_TCPTABLE_OWNER_PID* table = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buffer.data());
+        for (DWORD i = 0; i < table->dwNumEntries; ++i) {
+            const MIB_TCPROW_OWNER_PID& row = table->table[i];
+            if (row.dwLocalPort == wanted && row.dwState == MIB_TCP_STATE_LISTEN)
+                return true;
+        }
+        return false;
+    }
+    return false;
+}

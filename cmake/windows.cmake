@@ -1,0 +1,73 @@
+# Windows build (MinGW-w64): the program, the Win32 test programs and the
+# stand-ins for what Wine lacks. The tests run under Wine through
+# tests/wine/run-wine-test.sh in a throwaway prefix under the build folder.
+enable_language(RC)
+
+set(SIZE_FLAGS -Os -ffunction-sections -fdata-sections)
+set(STATIC_LINK -static -municode -Wl,--gc-sections -s)
+set(SYSTEM_LIBS ws2_32 iphlpapi comctl32 gdi32 user32 advapi32 shell32)
+
+set(ADAPTER_SOURCES
+  adapters/firewall.cpp
+  adapters/probes.cpp
+  adapters/registry.cpp
+  adapters/services.cpp)
+set(SHELL_SOURCES
+  shell/buttons.cpp
+  shell/status.cpp
+  shell/window.cpp)
+
+add_executable(ZelvorTarnwick WIN32
+  shell/main.cpp ${SHELL_SOURCES} ${ADAPTER_SOURCES} ${CORE_SOURCES} res/app.rc)
+target_compile_options(ZelvorTarnwick PRIVATE ${SIZE_FLAGS})
+target_compile_definitions(ZelvorTarnwick PRIVATE UNICODE _UNICODE)
+target_link_options(ZelvorTarnwick PRIVATE ${STATIC_LINK} -mwindows)
+target_link_libraries(ZelvorTarnwick PRIVATE ${SYSTEM_LIBS})
+set_source_files_properties(res/app.rc PROPERTIES
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/res/app.manifest;${CMAKE_SOURCE_DIR}/res/app.ico")
+
+# Win32 programs used only by the tests.
+function(add_wine_program name)
+  cmake_parse_arguments(P "WINDOWS" "" "SOURCES" ${ARGN})
+  add_executable(${name} ${P_SOURCES})
+  target_compile_definitions(${name} PRIVATE UNICODE _UNICODE)
+  target_link_options(${name} PRIVATE ${STATIC_LINK})
+  if(P_WINDOWS)
+    target_link_options(${name} PRIVATE -mwindows)
+  endif()
+  target_link_libraries(${name} PRIVATE ${SYSTEM_LIBS})
+endfunction()
+
+add_wine_program(rdpsvc SOURCES tests/standins/rdpsvc.cpp)
+add_wine_program(netsh_standin SOURCES tests/standins/netsh.cpp)
+add_wine_program(planted_netsh SOURCES tests/standins/planted_netsh.cpp)
+add_wine_program(standin_setup SOURCES tests/standins/setup.cpp)
+
+set(WINE_TESTS
+  conversion_test
+  registry_test
+  probes_test
+  services_test
+  waits_test
+  firewall_test)
+
+add_wine_program(conversion_test SOURCES tests/wine/conversion_test.cpp tests/wine/check.cpp
+  shell/status.cpp adapters/registry.cpp workflow/portconv.cpp)
+add_wine_program(registry_test SOURCES tests/wine/registry_test.cpp tests/wine/check.cpp tests/wine/prefix.cpp
+  adapters/registry.cpp)
+add_wine_program(probes_test SOURCES tests/wine/probes_test.cpp tests/wine/check.cpp adapters/probes.cpp)
+add_wine_program(services_test SOURCES tests/wine/services_test.cpp tests/wine/check.cpp tests/wine/prefix.cpp
+  adapters/services.cpp adapters/probes.cpp workflow/restart.cpp workflow/format.cpp shell/status.cpp
+  adapters/registry.cpp)
+add_wine_program(waits_test SOURCES tests/wine/waits_test.cpp tests/wine/check.cpp
+  shell/status.cpp adapters/registry.cpp)
+add_wine_program(firewall_test SOURCES tests/wine/firewall_test.cpp tests/wine/check.cpp tests/wine/prefix.cpp
+  adapters/firewall.cpp adapters/netsh_text.cpp workflow/format.cpp)
+
+set(WINE_RUNNER ${CMAKE_SOURCE_DIR}/tests/wine/run-wine-test.sh)
+add_test(NAME wine_prefix COMMAND ${WINE_RUNNER} --prepare ${CMAKE_BINARY_DIR})
+set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine RUN_SERIAL TRUE)
+foreach(t ${WINE_TESTS})
+  add_test(NAME ${t} COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} ${t}.exe)
+  set_tests_properties(${t} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
+endforeach()

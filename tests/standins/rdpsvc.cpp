@@ -1,0 +1,189 @@
+// Stand-in for the Remote Desktop service chain, for tests under Wine.
+//
+// Installed as an own-process service under the names TermService,
+// UmRdpService and SessionEnv, with the name as its only argument. Each
+// instance appends "<name> start", "<name> running [port=N]" and
+// "<name> stopped" to C:\zvtest\services.log. As TermService it reads
+// PortNumber from the WinStations key at every start and listens there (IPv4,
+// all addresses) until it is stopped.
+//
+// Behaviour is chosen before a start by REG_DWORD values under
+// HKLM\SOFTWARE\ZvTest\StandIn\<name>:
+//   StartDelayMs  stay START_PENDING this long before RUNNING
+//   NeverRun      1: stay START_PENDING until stopped
+//   StaleStarts   the first N starts keep the port of the previous listen
+//   NoListen      1: never listen
+//   StopDelayMs   stay STOP_PENDING this long before STOPPED
+// and it keeps Starts (starts so far) and LastPort (last port listened on)
+// there as well.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+const wchar_t kStandInPath[] = L"SOFTWARE\\ZvTest\\StandIn\\";
+const wchar_t kWinStationsPath[] = L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\WinStations\\RDP-Tcp";
+const wchar_t kLogPath[] = L"C:\\zvtest\\services.log";
+
+std::wstring g_name;
+SERVICE_STATUS_HANDLE g_hStatus = nullptr;
+SERVICE_STATUS g_status = {};
+HANDLE g_stopEvent = nullptr;
+
+DWORD ReadDword(const std::wstring& path, const wchar_t* name, DWORD fallback)
+{
+    HKEY hKey = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
+        return fallback;
+    DWORD value = 0, size = sizeof value, type = 0;
+    LONG rc = RegQueryValueExW(hKey, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(hKey);
+    return rc == ERROR_SUCCESS && type == REG_DWORD ? value : fallback;
+}
+
+void WriteDword(const std::wstring& path, const wchar_t* name, DWORD value)
+{
+    HKEY hKey = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hKey, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    RegSetValueExW(hKey, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(hKey);
+}
+
+void Log(const std::string& event)
+{
+    CreateDirectoryW(L"C:\\zvtest", nullptr);
+    HANDLE h = CreateFileW(kLogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    std::string line;
+    for (wchar_t c : g_name)
+        line += static_cast<char>(c);
+    line += " " + event + "\r\n";
+    DWORD written = 0;
+    WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    CloseHandle(h);
+}
+
+void Report(DWORD state)
+{
+    g_status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    g_status.dwCurrentState = state;
+    g_status.dwControlsAccepted = state == SERVICE_RUNNING || state == SERVICE_START_PENDING ? SERVICE_ACCEPT_STOP : 0;
+    g_status.dwWin32ExitCode = NO_ERROR;
+    g_status.dwWaitHint = state == SERVICE_RUNNING || state == SERVICE_STOPPED ? 0 : 30000;
+    ++g_status.dwCheckPoint;
+    SetServiceStatus(g_hStatus, &g_status);
+}
+
+DWORD WINAPI Handler(DWORD control, DWORD, LPVOID, LPVOID)
+{
+    if (control == SERVICE_CONTROL_STOP) {
+        SetEvent(g_stopEvent);
+        return NO_ERROR;
+    }
+    return control == SERVICE_CONTROL_INTERROGATE ? NO_ERROR : ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+SOCKET Listen(DWORD port)
+{
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    if (s == INVALID_SOCKET)
+        return s;
+    BOOL reuse = TRUE;
+    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof reuse);
+    sockaddr_in addr = {};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<u_short>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    u_long nonBlocking = 1;
+    if (bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(s, SOMAXCONN) != 0 ||
+        ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
+        closesocket(s);
+        return INVALID_SOCKET;
+    }
+    return s;
+}
+
+// Waits for the stop control, taking probe connections off the backlog.
+void Serve(SOCKET s)
+{
+    while (WaitForSingleObject(g_stopEvent, 50) == WAIT_TIMEOUT) {
+        if (s == INVALID_SOCKET)
+            continue;
+        for (;;) {
+            SOCKET c = accept(s, nullptr, nullptr);
+            if (c == INVALID_SOCKET)
+                break;
+            closesocket(c);
+        }
+    }
+}
+
+void WINAPI ServiceMain(DWORD, LPWSTR*)
+{
+    g_hStatus = RegisterServiceCtrlHandlerExW(g_name.c_str(), Handler, nullptr);
+    g_stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    Report(SERVICE_START_PENDING);
+
+    const std::wstring config = kStandInPath + g_name;
+    const DWORD starts = ReadDword(config, L"Starts", 0) + 1;
+    WriteDword(config, L"Starts", starts);
+    Log("start");
+
+    const DWORD startDelay = ReadDword(config, L"StartDelayMs", 0);
+    bool stopped = startDelay > 0 && WaitForSingleObject(g_stopEvent, startDelay) == WAIT_OBJECT_0;
+    if (!stopped && ReadDword(config, L"NeverRun", 0)) {
+        WaitForSingleObject(g_stopEvent, INFINITE);
+        stopped = true;
+    }
+
+    SOCKET s = INVALID_SOCKET;
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    if (!stopped) {
+        std::string running = "running";
+        if (g_name == L"TermService" && !ReadDword(config, L"NoListen", 0)) {
+            DWORD port = ReadDword(kWinStationsPath, L"PortNumber", 3389);
+            const DWORD last = ReadDword(config, L"LastPort", 0);
+            if (last != 0 && starts <= ReadDword(config, L"StaleStarts", 0))
+                port = last;
+            s = Listen(port);
+            if (s != INVALID_SOCKET) {
+                WriteDword(config, L"LastPort", port);
+                running += " port=" + std::to_string(port);
+            } else {
+                running += " listen-failed port=" + std::to_string(port);
+            }
+        }
+        Report(SERVICE_RUNNING);
+        Log(running);
+        Serve(s);
+    }
+
+    Report(SERVICE_STOP_PENDING);
+    if (s != INVALID_SOCKET)
+        closesocket(s);
+    WSACleanup();
+    const DWORD stopDelay = ReadDword(config, L"StopDelayMs", 0);
+    if (stopDelay)
+        Sleep(stopDelay);
+    Log("stopped");
+    CloseHandle(g_stopEvent);
+    Report(SERVICE_STOPPED);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    g_name = argc > 1 ? argv[1] : L"TermService";
+    wchar_t name[64];
+    lstrcpynW(name, g_name.c_str(), 64);
+    SERVICE_TABLE_ENTRYW table[] = {{name, ServiceMain}, {nullptr, nullptr}};
+    return StartServiceCtrlDispatcherW(table) ? 0 : 1;
+}

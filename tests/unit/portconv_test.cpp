@@ -1,0 +1,15 @@
+// The portable conversion must match the 32-bit wcstoul for ASCII text. The
+// same table runs against the Windows runtime's own wcstoul under Wine.
+#include "../../workflow/portconv.h"
+#include "../wine/conversion_cases.h"
+
+#include <gtest/gtest.h>
+
+TEST(PortConversion, MatchesThe32BitRuntimeForAscii)
+{
+    for (const ConversionCase& c : kConversionCases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(c.expected, ConvertPortTextPortable(c.text));
+        EXPECT_EQ(c.expected, ConvertPortText(c.text));
+    }
+}

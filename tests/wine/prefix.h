@@ -1,0 +1,48 @@
+// Helpers for the Win32 tests: the registry of the test prefix, the
+// stand-ins' settings and logs, and small process and service queries. Each
+// helper opens and closes what it uses within the call.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+extern const wchar_t kWinStationsPath[];
+extern const wchar_t kTdsPath[];
+extern const wchar_t kStandInPath[];     // HKLM: stand-in service settings, a subkey per service
+extern const wchar_t kNetshPath[];       // HKLM: stand-in netsh settings (Fault)
+extern const wchar_t kFirewallRulesPath[];
+extern const wchar_t kServiceLog[];      // C:\zvtest\services.log
+extern const wchar_t kNetshLog[];        // C:\zvtest\netsh.log
+
+bool SetDword(const wchar_t* path, const wchar_t* name, DWORD value);
+bool SetBinary(const wchar_t* path, const wchar_t* name, const void* data, DWORD size);
+bool SetString(const wchar_t* path, const wchar_t* name, const wchar_t* value);
+bool DeleteValue(const wchar_t* path, const wchar_t* name);
+bool DeleteTree(const wchar_t* path);
+// PortNumber as the registry holds it: -1 when missing or not 4 bytes.
+long long RawPortNumber(const wchar_t* path, DWORD* type = nullptr);
+// The two keys with PortNumber REG_DWORD, as Remote Desktop keeps them.
+void ResetPortKeys(DWORD port);
+
+std::string ReadWholeFile(const wchar_t* path);
+void RemoveFile(const wchar_t* path);
+
+// Stand-in service settings (REG_DWORD under kStandInPath\<service>).
+void SetStandIn(const wchar_t* service, const wchar_t* name, DWORD value);
+void ResetStandIns();
+void SetNetshFault(const wchar_t* fault); // empty: behave
+// The firewall rules the stand-in netsh keeps, one "v2.x|...|" line each.
+std::wstring FirewallStore();
+void ClearFirewallStore();
+
+DWORD ServiceState(const wchar_t* name); // 0 when it cannot be queried
+bool WaitServiceState(const wchar_t* name, DWORD state, DWORD timeoutMs);
+bool StopServiceNow(const wchar_t* name, DWORD timeoutMs);
+
+// Runs a command line and waits; returns the exit code, or -1.
+long RunProcess(const std::wstring& cmdLine, DWORD timeoutMs);
+// Ends every process whose image name is exe (case-insensitive); the count.
+int KillProcesses(const wchar_t* exe);
+int CountProcesses(const wchar_t* exe);
+std::wstring ModuleDirectory();

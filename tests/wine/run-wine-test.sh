@@ -1,0 +1,55 @@
+#!/bin/bash
+# Runs one Win32 test program under Wine, in the throwaway prefix of the
+# build folder, with the stand-in Remote Desktop service and netsh.
+#   run-wine-test.sh --prepare BUILD   create the prefix and install the stand-ins
+#   run-wine-test.sh BUILD PROGRAM.exe [ARGS...]
+# Without a DISPLAY it runs itself under xvfb-run.
+set -u
+
+WINE=${WINE:-/usr/lib/wine/wine64}
+WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver}
+
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+
+prepare=0
+if [ "${1:-}" = --prepare ]; then
+  prepare=1
+  shift
+fi
+build=$(cd "$1" && pwd)
+shift
+
+export WINEPREFIX="$build/prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;netsh.exe=n"
+export LC_ALL=C.UTF-8
+
+# A service manager left from an earlier run may be going away; start clean.
+stop_wine() {
+  "$WINESERVER" -k >/dev/null 2>&1
+  "$WINESERVER" -w >/dev/null 2>&1
+}
+
+if [ $prepare = 1 ]; then
+  stop_wine
+  rm -rf "$WINEPREFIX"
+  "$WINE" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed"; exit 1; }
+  "$WINESERVER" -w
+  mkdir -p "$WINEPREFIX/drive_c/zvtest"
+  cp "$build/rdpsvc.exe" "$build/planted_netsh.exe" "$WINEPREFIX/drive_c/zvtest/"
+  cp "$build/netsh_standin.exe" "$WINEPREFIX/drive_c/windows/system32/netsh.exe"
+  "$WINE" "$build/standin_setup.exe" 'C:\zvtest\rdpsvc.exe'
+  rc=$?
+  stop_wine
+  exit $rc
+fi
+
+program=$1
+shift
+stop_wine
+timeout --kill-after=10 "${WINE_TEST_TIMEOUT:-600}" "$WINE" "$build/$program" "$@"
+rc=$?
+stop_wine
+exit $rc
