@@ -51,18 +51,21 @@ set(WINE_TESTS
   waits_test
   firewall_test)
 
-add_wine_program(conversion_test SOURCES tests/wine/conversion_test.cpp tests/wine/check.cpp
-  shell/status.cpp adapters/registry.cpp workflow/portconv.cpp)
-add_wine_program(registry_test SOURCES tests/wine/registry_test.cpp tests/wine/check.cpp tests/wine/prefix.cpp
-  adapters/registry.cpp)
-add_wine_program(probes_test SOURCES tests/wine/probes_test.cpp tests/wine/check.cpp adapters/probes.cpp)
-add_wine_program(services_test SOURCES tests/wine/services_test.cpp tests/wine/check.cpp tests/wine/prefix.cpp
-  adapters/services.cpp adapters/probes.cpp workflow/restart.cpp workflow/format.cpp shell/status.cpp
-  adapters/registry.cpp)
-add_wine_program(waits_test SOURCES tests/wine/waits_test.cpp tests/wine/check.cpp
+add_library(wine_support STATIC tests/wine/check.cpp tests/wine/prefix.cpp)
+target_compile_definitions(wine_support PRIVATE UNICODE _UNICODE)
+
+function(add_wine_test name)
+  add_wine_program(${name} SOURCES tests/wine/${name}.cpp ${ARGN})
+  target_link_libraries(${name} PRIVATE wine_support)
+endfunction()
+
+add_wine_test(conversion_test shell/status.cpp adapters/registry.cpp workflow/portconv.cpp)
+add_wine_test(registry_test adapters/registry.cpp)
+add_wine_test(probes_test adapters/probes.cpp)
+add_wine_test(services_test adapters/services.cpp adapters/probes.cpp workflow/restart.cpp workflow/format.cpp
   shell/status.cpp adapters/registry.cpp)
-add_wine_program(firewall_test SOURCES tests/wine/firewall_test.cpp tests/wine/check.cpp tests/wine/prefix.cpp
-  adapters/firewall.cpp adapters/netsh_text.cpp workflow/format.cpp)
+add_wine_test(waits_test shell/status.cpp adapters/registry.cpp)
+add_wine_test(firewall_test adapters/firewall.cpp adapters/netsh_text.cpp workflow/format.cpp)
 
 set(WINE_RUNNER ${CMAKE_SOURCE_DIR}/tests/wine/run-wine-test.sh)
 add_test(NAME wine_prefix COMMAND ${WINE_RUNNER} --prepare ${CMAKE_BINARY_DIR})

@@ -257,3 +257,22 @@ std::wstring ModuleDirectory()
     size_t slash = s.find_last_of(L"\\/");
     return slash == std::wstring::npos ? s : s.substr(0, slash);
 }
+
+template <typename S>
+static int CountIn(const S& text, const S& what)
+{
+    int n = 0;
+    for (size_t at = text.find(what); at != S::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+int Occurrences(const std::string& text, const std::string& what)
+{
+    return CountIn(text, what);
+}
+
+int Occurrences(const std::wstring& text, const std::wstring& what)
+{
+    return CountIn(text, what);
+}

@@ -46,3 +46,7 @@ long RunProcess(const std::wstring& cmdLine, DWORD timeoutMs);
 int KillProcesses(const wchar_t* exe);
 int CountProcesses(const wchar_t* exe);
 std::wstring ModuleDirectory();
+
+// How often what occurs in text, overlapping hits included.
+int Occurrences(const std::string& text, const std::string& what);
+int Occurrences(const std::wstring& text, const std::wstring& what);

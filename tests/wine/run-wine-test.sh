@@ -2,6 +2,7 @@
 # Runs one Win32 test program under Wine, in the throwaway prefix of the
 # build folder, with the stand-in Remote Desktop service and netsh.
 #   run-wine-test.sh --prepare BUILD   create the prefix and install the stand-ins
+#   run-wine-test.sh --demo BUILD      run the program itself, the stand-in services started
 #   run-wine-test.sh BUILD PROGRAM.exe [ARGS...]
 # Without a DISPLAY it runs itself under xvfb-run.
 set -u
@@ -13,15 +14,15 @@ if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
 
-prepare=0
-if [ "${1:-}" = --prepare ]; then
-  prepare=1
-  shift
-fi
+mode=test
+case "${1:-}" in
+  --prepare) mode=prepare; shift ;;
+  --demo) mode=demo; shift ;;
+esac
 build=$(cd "$1" && pwd)
 shift
 
-export WINEPREFIX="$build/prefix"
+export WINEPREFIX="${ZV_WINEPREFIX:-$build/prefix}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;netsh.exe=n"
 export LC_ALL=C.UTF-8
@@ -32,7 +33,7 @@ stop_wine() {
   "$WINESERVER" -w >/dev/null 2>&1
 }
 
-if [ $prepare = 1 ]; then
+if [ $mode = prepare ]; then
   stop_wine
   rm -rf "$WINEPREFIX"
   "$WINE" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed"; exit 1; }
@@ -41,6 +42,22 @@ if [ $prepare = 1 ]; then
   cp "$build/rdpsvc.exe" "$build/planted_netsh.exe" "$WINEPREFIX/drive_c/zvtest/"
   cp "$build/netsh_standin.exe" "$WINEPREFIX/drive_c/windows/system32/netsh.exe"
   "$WINE" "$build/standin_setup.exe" 'C:\zvtest\rdpsvc.exe'
+  rc=$?
+  stop_wine
+  exit $rc
+fi
+
+if [ $mode = demo ]; then
+  # The program keeps Wine's service manager alive; the services are started
+  # once its window is up, as they would be running on a real server.
+  stop_wine
+  "$WINE" "$build/ZelvorTarnwick.exe" &
+  app=$!
+  sleep 3
+  for svc in TermService UmRdpService SessionEnv; do
+    "$WINE" sc start $svc >/dev/null 2>&1
+  done
+  wait $app
   rc=$?
   stop_wine
   exit $rc

@@ -1,0 +1,174 @@
+// Service control against the stand-in Remote Desktop services, and the
+// restart chain's order as the stand-ins log it.
+#include "check.h"
+#include "prefix.h"
+#include "../../adapters/probes.h"
+#include "../../adapters/services.h"
+#include "../../shell/window.h"
+#include "../../workflow/restart.h"
+
+#include <string>
+
+HWND g_hwnd = nullptr;
+
+namespace {
+
+const wchar_t* const kChain[] = {L"TermService", L"UmRdpService", L"SessionEnv"};
+
+ULONGLONG Elapsed(ULONGLONG since)
+{
+    return GetTickCount64() - since;
+}
+
+void StopAll()
+{
+    for (const wchar_t* name : kChain)
+        StopServiceNow(name, 5000);
+}
+
+bool SetStartType(const wchar_t* name, DWORD startType)
+{
+    SC_HANDLE hScm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE hSvc = hScm ? OpenServiceW(hScm, name, SERVICE_CHANGE_CONFIG) : nullptr;
+    BOOL ok = hSvc && ChangeServiceConfigW(hSvc, SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, nullptr, nullptr,
+                                           nullptr, nullptr, nullptr, nullptr, nullptr);
+    if (hSvc)
+        CloseServiceHandle(hSvc);
+    if (hScm)
+        CloseServiceHandle(hScm);
+    return ok != FALSE;
+}
+
+void StopAndStart()
+{
+    BeginCase("StopSvc on a stopped service returns without sleeping");
+    StopAll();
+    ULONGLONG t = GetTickCount64();
+    StopSvc(L"TermService");
+    CHECK(Elapsed(t) < 400);
+
+    BeginCase("StartSvc starts; WaitSvcRunning on a running service answers at once");
+    ResetStandIns();
+    StartSvc(L"TermService");
+    CHECK(WaitServiceState(L"TermService", SERVICE_RUNNING, 5000));
+    t = GetTickCount64();
+    CHECK(WaitSvcRunning(L"TermService", 20));
+    CHECK(Elapsed(t) < 400);
+
+    BeginCase("StartSvc on a running service has no effect");
+    StartSvc(L"TermService");
+    Sleep(300);
+    CHECK_EQ(SERVICE_RUNNING, static_cast<long long>(ServiceState(L"TermService")));
+    CHECK_EQ(1, Occurrences(ReadWholeFile(kServiceLog), "TermService start"));
+
+    BeginCase("StopSvc on a service that stops within 500 ms: one sleep");
+    t = GetTickCount64();
+    StopSvc(L"TermService");
+    const ULONGLONG took = Elapsed(t);
+    CHECK(took >= 450 && took < 1200);
+    CHECK_EQ(SERVICE_STOPPED, static_cast<long long>(ServiceState(L"TermService")));
+    CHECK_EQ(1, Occurrences(ReadWholeFile(kServiceLog), "TermService stopped"));
+
+    BeginCase("StopSvc on a slow stopper ends when the manager refuses the second control");
+    SetStandIn(L"TermService", L"StopDelayMs", 2500);
+    StartSvc(L"TermService");
+    CHECK(WaitServiceState(L"TermService", SERVICE_RUNNING, 5000));
+    t = GetTickCount64();
+    StopSvc(L"TermService");
+    const ULONGLONG slow = Elapsed(t);
+    CHECK(slow >= 450 && slow < 2000);
+    CHECK_EQ(SERVICE_STOP_PENDING, static_cast<long long>(ServiceState(L"TermService")));
+    CHECK(WaitServiceState(L"TermService", SERVICE_STOPPED, 5000));
+    ResetStandIns();
+
+    BeginCase("a slow start is awaited");
+    SetStandIn(L"TermService", L"StartDelayMs", 1200);
+    t = GetTickCount64();
+    StartSvc(L"TermService");
+    CHECK(WaitSvcRunning(L"TermService", 20));
+    const ULONGLONG start = Elapsed(t);
+    CHECK(start >= 1000 && start < 3000);
+    StopAll();
+    ResetStandIns();
+
+    BeginCase("an unknown service: nothing to wait for");
+    t = GetTickCount64();
+    StartSvc(L"ZvNoSuchService");
+    StopSvc(L"ZvNoSuchService");
+    CHECK(!WaitSvcRunning(L"ZvNoSuchService", 20));
+    CHECK(Elapsed(t) < 400);
+}
+
+void DisabledServiceNeverRuns()
+{
+    BeginCase("WaitSvcRunning on a disabled service: false after 20 polls of 500 ms");
+    StopAll();
+    CHECK(SetStartType(L"TermService", SERVICE_DISABLED));
+    ULONGLONG t = GetTickCount64();
+    CHECK(!WaitSvcRunning(L"TermService", 20));
+    const ULONGLONG took = Elapsed(t);
+    CHECK(took >= 9800 && took < 12500);
+    CHECK_EQ(0, Occurrences(ReadWholeFile(kServiceLog), "TermService start"));
+    CHECK(SetStartType(L"TermService", SERVICE_DEMAND_START));
+}
+
+void ChainOrderAndListener()
+{
+    BeginCase("the restart chain stops the companions first and moves the listener");
+    ResetStandIns();
+    ResetPortKeys(3389);
+    for (const wchar_t* name : kChain)
+        StartSvc(name);
+    for (const wchar_t* name : kChain)
+        CHECK(WaitServiceState(name, SERVICE_RUNNING, 5000));
+    CHECK(IsPortListening(3389));
+    RemoveFile(kServiceLog);
+
+    SetDword(kWinStationsPath, L"PortNumber", 50123);
+    bool svcRunning = false, listening = false;
+    ULONGLONG t = GetTickCount64();
+    RestartAndConfirm(50123, svcRunning, listening);
+    const ULONGLONG took = Elapsed(t);
+    CHECK(svcRunning);
+    CHECK(listening);
+    CHECK(took >= 2800 && took < 12000);
+    CHECK(CanConnectLocal(50123));
+    CHECK(!IsPortListening(3389));
+
+    const std::string expected =
+        "UmRdpService stopped\r\n"
+        "SessionEnv stopped\r\n"
+        "TermService stopped\r\n"
+        "TermService start\r\n"
+        "TermService running port=50123\r\n"
+        "UmRdpService start\r\n"
+        "UmRdpService running\r\n"
+        "SessionEnv start\r\n"
+        "SessionEnv running\r\n";
+    // The companions' own lines may interleave with TermService's after it
+    // has started; the stops, and TermService starting first, may not.
+    std::string log = ReadWholeFile(kServiceLog);
+    CHECK_EQ(expected.substr(0, expected.find("TermService running")), log.substr(0, expected.find("TermService running")));
+    for (const char* line : {"TermService running port=50123", "UmRdpService start", "SessionEnv start"})
+        CHECK_EQ(1, Occurrences(log, line));
+    StopAll();
+    ResetPortKeys(3389);
+}
+
+} // namespace
+
+int wmain()
+{
+    // The waits inside the restart stage pump this thread's queue; a window
+    // stands in for the main window.
+    g_hwnd = CreateWindowExW(0, L"STATIC", L"host", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 100, 20, g_hwnd,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS)), nullptr, nullptr);
+    StartSockets();
+    StopAndStart();
+    DisabledServiceNeverRuns();
+    ChainOrderAndListener();
+    StopSockets();
+    DestroyWindow(g_hwnd);
+    return TestSummary("services_test");
+}
