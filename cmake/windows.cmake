@@ -74,3 +74,21 @@ foreach(t ${WINE_TESTS})
   add_test(NAME ${t} COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} ${t}.exe)
   set_tests_properties(${t} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
 endforeach()
+
+# The window, driven in this process (with a scripted DoApply) and from
+# another process against the real program; its resources; its imports.
+add_library(wine_capture STATIC tests/wine/capture.cpp tests/wine/app.cpp)
+target_compile_definitions(wine_capture PRIVATE UNICODE _UNICODE)
+add_wine_test(window_unit_test shell/window.cpp shell/buttons.cpp shell/status.cpp adapters/registry.cpp)
+target_link_libraries(window_unit_test PRIVATE wine_capture)
+add_wine_test(window_test)
+target_link_libraries(window_test PRIVATE wine_capture wine_support)
+add_wine_test(resource_test)
+add_dependencies(window_test ZelvorTarnwick)
+add_dependencies(resource_test ZelvorTarnwick)
+foreach(t window_unit_test window_test resource_test)
+  add_test(NAME ${t} COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} ${t}.exe)
+  set_tests_properties(${t} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
+endforeach()
+add_test(NAME imports_test COMMAND ${CMAKE_SOURCE_DIR}/tests/imports-test.sh
+  ${CMAKE_OBJDUMP} $<TARGET_FILE:ZelvorTarnwick>)
