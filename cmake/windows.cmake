@@ -92,3 +92,15 @@ foreach(t window_unit_test window_test resource_test)
 endforeach()
 add_test(NAME imports_test COMMAND ${CMAKE_SOURCE_DIR}/tests/imports-test.sh
   ${CMAKE_OBJDUMP} $<TARGET_FILE:ZelvorTarnwick>)
+
+# End to end: the real program driven through its window, one CTest test a
+# scenario; transcripts go to build/mingw/artifacts/e2e.
+add_wine_test(ui_driver)
+target_link_libraries(ui_driver PRIVATE wine_capture wine_support)
+add_dependencies(ui_driver ZelvorTarnwick)
+file(GLOB E2E_SCENARIOS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.scenario)
+foreach(scenario ${E2E_SCENARIOS})
+  get_filename_component(name ${scenario} NAME_WE)
+  add_test(NAME e2e_${name} COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} ui_driver.exe Z:${scenario})
+  set_tests_properties(e2e_${name} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
+endforeach()

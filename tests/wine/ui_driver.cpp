@@ -1,0 +1,495 @@
+// End-to-end driver: runs one scenario against the real program in the test
+// prefix, as an administrator would use it, and compares what it saw with
+// the scenario's expected transcript.
+//
+//   ui_driver.exe SCENARIO-FILE
+//
+// A scenario file is UTF-8: actions, one per line, then a line "---", then
+// the expected transcript. Lines starting with '#' are comments.
+//
+// Set-up (before launch): port N | delete-tds | netsh-fault F |
+//   start-services | standin SERVICE VALUE N | listen PORT | launch
+// Through the window: type TEXT | clear | click apply|exit | close |
+//   answer ok|yes|no|retry|cancel (waits for the next message box) |
+//   wait-status PREFIX | settle MS | read current|new|status | expect-exit
+// State, through other paths: check-registry | check-firewall |
+//   check-listener PORT
+//
+// Transcript events: "status TEXT" for every change of the status line,
+// "box CAPTION | ICON | TEXT" and "answer X" for every message box, and one
+// line for each read, check and the exit code.
+#include <winsock2.h>
+#include <iphlpapi.h>
+
+#include "app.h"
+#include "capture.h"
+#include "check.h"
+#include "prefix.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+App g_app;
+std::vector<std::wstring> g_transcript;
+std::wstring g_lastStatus;
+std::vector<SOCKET> g_listeners;
+std::vector<HWND> g_answered;
+
+std::wstring FromUtf8(const std::string& s)
+{
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &out[0], n);
+    return out;
+}
+
+std::wstring Escape(const std::wstring& text)
+{
+    std::wstring out;
+    for (wchar_t c : text) {
+        if (c == L'\n')
+            out += L"\\n";
+        else if (c != L'\r')
+            out += c;
+    }
+    return out;
+}
+
+void Record(const std::wstring& line)
+{
+    g_transcript.push_back(line);
+    PrintLine(L"  > " + line);
+}
+
+// Looks at the status line without asking the program's thread.
+void SampleStatus()
+{
+    if (!g_app.hwnd || !IsWindow(g_app.hwnd))
+        return;
+    // The program never clears the status line; an empty text means the
+    // window is going away under this look.
+    const std::wstring now = TextOf(Control(g_app, 1005));
+    if (!now.empty() && now != g_lastStatus) {
+        g_lastStatus = now;
+        Record(L"status " + Escape(now));
+    }
+}
+
+// Waits ms while sampling the status line every 10 ms; stops early when
+// done() says so.
+template <typename Done>
+bool Watch(DWORD ms, Done done)
+{
+    const ULONGLONG end = GetTickCount64() + ms;
+    for (;;) {
+        SampleStatus();
+        if (done())
+            return true;
+        if (GetTickCount64() >= end)
+            return false;
+        Sleep(10);
+    }
+}
+
+void Settle(DWORD ms)
+{
+    Watch(ms, [] { return false; });
+}
+
+// The message box icon by its pixels: system icon handles differ between
+// processes, their images do not.
+std::wstring BoxIcon(HWND box)
+{
+    HWND icon = nullptr;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t cls[16] = {};
+        GetClassNameW(child, cls, 16);
+        if (lstrcmpiW(cls, L"Static") == 0 && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            icon = child;
+    }
+    if (!icon)
+        return L"none";
+    RECT r;
+    GetWindowRect(icon, &r);
+    r.right = r.left + 32;
+    r.bottom = r.top + 32;
+    Capture shown;
+    if (!CaptureScreen(r, shown))
+        return L"unreadable";
+    struct Ref {
+        LPCWSTR id;
+        const wchar_t* name;
+    } refs[] = {{IDI_HAND, L"error"}, {IDI_EXCLAMATION, L"warning"}, {IDI_ASTERISK, L"information"},
+                {IDI_QUESTION, L"question"}};
+    const wchar_t* best = L"unknown";
+    int bestDiff = 32 * 32 / 4; // no more than a quarter of the pixels off
+    for (const Ref& ref : refs) {
+        HDC screen = GetDC(nullptr);
+        HDC mem = CreateCompatibleDC(screen);
+        HBITMAP bmp = CreateCompatibleBitmap(screen, 32, 32);
+        HGDIOBJ old = SelectObject(mem, bmp);
+        HBRUSH back = CreateSolidBrush(shown.At(31, 31));
+        RECT all = {0, 0, 32, 32};
+        FillRect(mem, &all, back);
+        DeleteObject(back);
+        DrawIconEx(mem, 0, 0, LoadIconW(nullptr, ref.id), 32, 32, 0, nullptr, DI_NORMAL);
+        Capture drawn;
+        CaptureDC(mem, 0, 0, 32, 32, drawn);
+        SelectObject(mem, old);
+        DeleteObject(bmp);
+        DeleteDC(mem);
+        ReleaseDC(nullptr, screen);
+        int diff = 0;
+        for (size_t i = 0; i < drawn.pixels.size(); ++i)
+            diff += drawn.pixels[i] != shown.pixels[i];
+        if (diff < bestDiff) {
+            bestDiff = diff;
+            best = ref.name;
+        }
+    }
+    return best;
+}
+
+HWND NewBox()
+{
+    HWND box = WaitForBox(g_app, 0);
+    if (box && std::find(g_answered.begin(), g_answered.end(), box) != g_answered.end() && IsWindowVisible(box))
+        return nullptr;
+    return box;
+}
+
+bool Answer(const std::wstring& answer)
+{
+    struct Button {
+        const wchar_t* name;
+        int id;
+    } buttons[] = {{L"ok", IDOK}, {L"yes", IDYES}, {L"no", IDNO}, {L"retry", IDRETRY}, {L"cancel", IDCANCEL}};
+    int id = 0;
+    for (const Button& b : buttons) {
+        if (answer == b.name)
+            id = b.id;
+    }
+    HWND box = nullptr;
+    if (!Watch(180000, [&] { return (box = NewBox()) != nullptr; })) {
+        Record(L"no box to answer " + answer);
+        return false;
+    }
+    Sleep(150);
+    Record(L"box " + TextOf(box) + L" | " + BoxIcon(box) + L" | " + Escape(BoxText(box)));
+    g_answered.push_back(box);
+    AnswerBox(box, id);
+    Watch(10000, [&] { return !IsWindow(box) || !IsWindowVisible(box); });
+    Record(L"answer " + answer);
+    return true;
+}
+
+// A key press as the keyboard delivers it: down and up, with the program's
+// own TranslateMessage making the character, so the field's digits-only
+// rule sees what a typist would produce.
+void PostKey(HWND field, wchar_t ch)
+{
+    const WPARAM vk = LOBYTE(VkKeyScanW(ch));
+    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_VSC)) << 16;
+    PostMessageW(field, WM_KEYDOWN, vk, scan | 1);
+    PostMessageW(field, WM_KEYUP, vk, scan | 1 | (1 << 30) | (1u << 31));
+}
+
+std::wstring RegistryLine()
+{
+    auto show = [](const wchar_t* path) {
+        long long v = RawPortNumber(path);
+        return v < 0 ? std::wstring(L"missing") : std::to_wstring(v);
+    };
+    return L"registry WinStations=" + show(kWinStationsPath) + L" Tds=" + show(kTdsPath);
+}
+
+void RecordFirewall()
+{
+    std::vector<std::wstring> lines;
+    const std::wstring store = FirewallStore();
+    size_t at = 0;
+    for (size_t nl = store.find(L'\n'); nl != std::wstring::npos; at = nl + 1, nl = store.find(L'\n', at)) {
+        const std::wstring rule = store.substr(at, nl - at);
+        auto field = [&](const wchar_t* key) {
+            const std::wstring k = std::wstring(L"|") + key + L"=";
+            size_t p = rule.find(k);
+            if (p == std::wstring::npos)
+                return std::wstring(L"?");
+            p += k.size();
+            return rule.substr(p, rule.find(L'|', p) - p);
+        };
+        const std::wstring proto = field(L"Protocol");
+        lines.push_back(L"firewall " + std::wstring(proto == L"6" ? L"TCP" : proto == L"17" ? L"UDP" : proto) + L" " +
+                        field(L"LPort") + L" " + field(L"Name"));
+    }
+    std::sort(lines.begin(), lines.end());
+    if (lines.empty())
+        Record(L"firewall none");
+    for (const std::wstring& l : lines)
+        Record(l);
+}
+
+// The listener table read here, not through the program's own probe.
+bool InListenerTable(unsigned short port)
+{
+    DWORD size = 0;
+    GetExtendedTcpTable(nullptr, &size, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0);
+    std::vector<BYTE> buf(size + 4096);
+    size = static_cast<DWORD>(buf.size());
+    if (GetExtendedTcpTable(buf.data(), &size, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0) != NO_ERROR)
+        return false;
+    const MIB_TCPTABLE_OWNER_PID* t = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buf.data());
+    for (DWORD i = 0; i < t->dwNumEntries; ++i) {
+        if (ntohs(static_cast<u_short>(t->table[i].dwLocalPort)) == port && t->table[i].dwState == MIB_TCP_STATE_LISTEN)
+            return true;
+    }
+    return false;
+}
+
+// The same question asked of Linux: Wine's sockets are this machine's.
+// Wine starts a Linux program but gives no handle to wait on, so the answer
+// is awaited as a file that appears whole.
+std::wstring LinuxListens(unsigned short port)
+{
+    const std::wstring out = ModuleDirectory() + L"\\artifacts\\ss.txt";
+    std::wstring unixOut = out.substr(2);
+    std::replace(unixOut.begin(), unixOut.end(), L'\\', L'/');
+    DeleteFileW(out.c_str());
+    const std::wstring cmd = L"/bin/sh -c \"ss -Hltn 'sport = :" + std::to_wstring(port) + L"' > '" + unixOut +
+                             L".part' && mv '" + unixOut + L".part' '" + unixOut + L"'\"";
+    std::wstring line = cmd;
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return L"unknown";
+    if (pi.hThread)
+        CloseHandle(pi.hThread);
+    if (pi.hProcess)
+        CloseHandle(pi.hProcess);
+    for (int i = 0; i < 250 && GetFileAttributesW(out.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+        Sleep(20);
+    if (GetFileAttributesW(out.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return L"unknown";
+    return ReadWholeFile(out.c_str()).find("LISTEN") != std::string::npos ? L"yes" : L"no";
+}
+
+SOCKET ListenOn(unsigned short port)
+{
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in sa = {};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    sa.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(s, 8) != 0) {
+        closesocket(s);
+        return INVALID_SOCKET;
+    }
+    return s;
+}
+
+void ResetWorld()
+{
+    for (const wchar_t* svc : {L"UmRdpService", L"SessionEnv", L"TermService"})
+        StopServiceNow(svc, 10000);
+    ResetStandIns();
+    ClearFirewallStore();
+    SetNetshFault(L"");
+    RemoveFile(kNetshLog);
+    ResetPortKeys(3389);
+}
+
+bool Act(const std::wstring& line)
+{
+    const size_t sp = line.find(L' ');
+    const std::wstring verb = line.substr(0, sp);
+    const std::wstring arg = sp == std::wstring::npos ? std::wstring() : line.substr(sp + 1);
+    PrintLine(L"- " + line);
+
+    if (verb == L"port") {
+        ResetPortKeys(static_cast<DWORD>(_wtoi(arg.c_str())));
+    } else if (verb == L"delete-tds") {
+        DeleteTree(kTdsPath);
+    } else if (verb == L"netsh-fault") {
+        SetNetshFault(arg.c_str());
+    } else if (verb == L"standin") {
+        wchar_t svc[64], value[64];
+        DWORD n = 0;
+        if (swscanf(arg.c_str(), L"%63ls %63ls %lu", svc, value, &n) != 3)
+            return false;
+        SetStandIn(svc, value, n);
+    } else if (verb == L"start-services") {
+        SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+        for (const wchar_t* svc : {L"TermService", L"UmRdpService", L"SessionEnv"}) {
+            SC_HANDLE h = OpenServiceW(scm, svc, SERVICE_START);
+            StartServiceW(h, 0, nullptr);
+            CloseServiceHandle(h);
+            if (!WaitServiceState(svc, SERVICE_RUNNING, 10000))
+                return false;
+        }
+        CloseServiceHandle(scm);
+    } else if (verb == L"listen") {
+        SOCKET s = ListenOn(static_cast<unsigned short>(_wtoi(arg.c_str())));
+        if (s == INVALID_SOCKET)
+            return false;
+        g_listeners.push_back(s);
+    } else if (verb == L"launch") {
+        if (!LaunchApp(g_app))
+            return false;
+        g_lastStatus = TextOf(Control(g_app, 1005));
+    } else if (verb == L"type") {
+        HWND field = Control(g_app, 1002);
+        for (wchar_t ch : arg)
+            PostKey(field, ch);
+        Settle(100);
+    } else if (verb == L"clear") {
+        SendMessageW(Control(g_app, 1002), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    } else if (verb == L"click") {
+        Click(Control(g_app, arg == L"exit" ? 1004 : 1003));
+        Settle(50);
+    } else if (verb == L"close") {
+        PostMessageW(g_app.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        Settle(50);
+    } else if (verb == L"answer") {
+        return Answer(arg);
+    } else if (verb == L"wait-status") {
+        if (!Watch(120000, [&] { return g_lastStatus.compare(0, arg.size(), arg) == 0; }))
+            Record(L"status never began with " + arg);
+    } else if (verb == L"settle") {
+        Settle(static_cast<DWORD>(_wtoi(arg.c_str())));
+    } else if (verb == L"read") {
+        if (arg == L"current")
+            Record(L"current " + FieldText(Control(g_app, 1001)));
+        else if (arg == L"new")
+            Record(L"new " + FieldText(Control(g_app, 1002)));
+        else
+            Record(L"status-now " + Escape(TextOf(Control(g_app, 1005))));
+    } else if (verb == L"expect-exit") {
+        long code = -1;
+        // Anything shown meanwhile is recorded and dismissed.
+        Watch(30000, [&] {
+            if (HWND box = NewBox()) {
+                Record(L"unexpected box " + TextOf(box) + L" | " + Escape(BoxText(box)));
+                g_answered.push_back(box);
+                AnswerBox(box, IDOK);
+            }
+            return (code = WaitAppExit(g_app, 0)) != -1;
+        });
+        Record(L"exit " + std::to_wstring(code));
+    } else if (verb == L"check-registry") {
+        Record(RegistryLine());
+    } else if (verb == L"check-firewall") {
+        RecordFirewall();
+    } else if (verb == L"check-listener") {
+        const unsigned short port = static_cast<unsigned short>(_wtoi(arg.c_str()));
+        Record(L"listener " + arg + L" table=" + (InListenerTable(port) ? L"yes" : L"no") + L" linux=" +
+               LinuxListens(port));
+    } else {
+        Record(L"unknown action " + line);
+        return false;
+    }
+    return true;
+}
+
+bool ReadScenario(const wchar_t* path, std::vector<std::wstring>& actions, std::vector<std::wstring>& expected)
+{
+    const std::string raw = ReadWholeFile(path);
+    if (raw.empty())
+        return false;
+    const std::wstring text = FromUtf8(raw);
+    bool inExpected = false;
+    size_t at = 0;
+    while (at <= text.size()) {
+        size_t nl = text.find(L'\n', at);
+        std::wstring line = text.substr(at, nl == std::wstring::npos ? std::wstring::npos : nl - at);
+        at = nl == std::wstring::npos ? text.size() + 1 : nl + 1;
+        while (!line.empty() && (line.back() == L'\r' || line.back() == L' '))
+            line.pop_back();
+        if (line.empty() || line[0] == L'#')
+            continue;
+        if (line == L"---") {
+            inExpected = true;
+            continue;
+        }
+        (inExpected ? expected : actions).push_back(line);
+    }
+    return inExpected;
+}
+
+std::wstring BaseName(const std::wstring& path)
+{
+    size_t slash = path.find_last_of(L"\\/");
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    size_t dot = name.rfind(L'.');
+    return dot == std::wstring::npos ? name : name.substr(0, dot);
+}
+
+void SaveTranscript(const std::wstring& name)
+{
+    const std::wstring dir = ModuleDirectory() + L"\\artifacts";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    CreateDirectoryW((dir + L"\\e2e").c_str(), nullptr);
+    std::string text;
+    for (const std::wstring& line : g_transcript)
+        text += ToUtf8(line) + "\n";
+    HANDLE h = CreateFileW((dir + L"\\e2e\\" + name + L".transcript").c_str(), GENERIC_WRITE, 0, nullptr,
+                           CREATE_ALWAYS, 0, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        CloseHandle(h);
+    }
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 2) {
+        printf("usage: ui_driver SCENARIO-FILE\n");
+        return 2;
+    }
+    std::vector<std::wstring> actions, expected;
+    const std::wstring name = BaseName(argv[1]);
+    if (!ReadScenario(argv[1], actions, expected)) {
+        PrintLine(L"cannot read scenario " + std::wstring(argv[1]));
+        return 2;
+    }
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    ResetWorld();
+
+    const ULONGLONG started = GetTickCount64();
+    bool ok = true;
+    for (const std::wstring& action : actions) {
+        if (!Act(action)) {
+            PrintLine(L"action failed: " + action);
+            ok = false;
+            break;
+        }
+    }
+    CloseApp(g_app);
+    for (SOCKET s : g_listeners)
+        closesocket(s);
+    ResetWorld();
+    WSACleanup();
+    SaveTranscript(name);
+
+    const std::string label = ToUtf8(name);
+    BeginCase(label.c_str());
+    bool same = CHECK(ok);
+    const size_t n = std::max(expected.size(), g_transcript.size());
+    for (size_t i = 0; i < n; ++i) {
+        const std::wstring want = i < expected.size() ? expected[i] : L"(nothing)";
+        const std::wstring got = i < g_transcript.size() ? g_transcript[i] : L"(nothing)";
+        if (!CHECK_EQ(want, got)) {
+            printf("  at transcript line %u\n", static_cast<unsigned>(i + 1));
+            same = false;
+        }
+    }
+    printf("%s %s (%.1f s)\n", same ? "PASS" : "FAIL", label.c_str(), (GetTickCount64() - started) / 1000.0);
+    return TestSummary(label.c_str());
+}
