@@ -4,6 +4,7 @@
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#include <mstcpip.h>
 #include <iphlpapi.h>
 
 #include <vector>
@@ -37,6 +38,16 @@ bool CanConnectLocal(unsigned short port)
     DWORD timeout = kSocketTimeoutMs;
     setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
     setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+
+    // Windows retransmits a SYN that a closed loopback port resets, so a
+    // refused connect would block about 2 s, frozen window and all. Without
+    // retransmissions it returns at once; a live listener answers the first
+    // SYN. Where the system refuses the option, nothing changes.
+    TCP_INITIAL_RTO_PARAMETERS rto = {};
+    rto.Rtt = TCP_INITIAL_RTO_UNSPECIFIED_RTT;
+    rto.MaxSynRetransmissions = TCP_INITIAL_RTO_NO_SYN_RETRANSMISSIONS;
+    DWORD returned = 0;
+    WSAIoctl(s, SIO_TCP_INITIAL_RTO, &rto, sizeof rto, nullptr, 0, &returned, nullptr, nullptr);
 
     sockaddr_in addr = {};
     addr.sin_family = AF_INET;

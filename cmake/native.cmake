@@ -21,3 +21,17 @@ add_executable(unit_tests
   tests/unit/validate_test.cpp)
 target_link_libraries(unit_tests PRIVATE core fakes GTest::gtest_main)
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30)
+
+# libFuzzer target over the port text (clang only); scripts/test.sh runs it
+# for a short while, scripts/fuzz.sh for as long as you like.
+option(FUZZ "Build the libFuzzer target" OFF)
+if(FUZZ)
+  add_executable(port_text_fuzz tests/fuzz/port_text_fuzz.cpp)
+  target_compile_options(port_text_fuzz PRIVATE -fsanitize=fuzzer)
+  target_link_options(port_text_fuzz PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(port_text_fuzz PRIVATE core fakes)
+  set(FUZZ_SECONDS 30 CACHE STRING "How long the fuzz test runs")
+  add_test(NAME port_text_fuzz COMMAND port_text_fuzz -max_total_time=${FUZZ_SECONDS}
+    -max_len=96 -print_final_stats=1 ${CMAKE_BINARY_DIR}/fuzz-corpus)
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz-corpus)
+endif()

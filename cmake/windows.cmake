@@ -104,3 +104,10 @@ foreach(scenario ${E2E_SCENARIOS})
   add_test(NAME e2e_${name} COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} ui_driver.exe Z:${scenario})
   set_tests_properties(e2e_${name} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
 endforeach()
+
+# Soak: 50 commands in one run of the program (about five minutes).
+add_wine_test(soak_test)
+target_link_libraries(soak_test PRIVATE wine_capture wine_support)
+add_dependencies(soak_test ZelvorTarnwick)
+add_test(NAME soak_test COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} soak_test.exe)
+set_tests_properties(soak_test PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Builds everything and runs every test: the logic natively (plain, then
-# under AddressSanitizer and UndefinedBehaviorSanitizer) and the Win32 code
-# under Wine with the stand-ins. Ends with one "N passed, N failed" line.
+# under AddressSanitizer and UndefinedBehaviorSanitizer), a 30-second
+# libFuzzer run over the port text, and the Win32 code under Wine with the
+# stand-ins. Ends with one "N passed, N failed" line.
 set -u
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1
@@ -42,6 +43,7 @@ run_preset() {
 mkdir -p build
 run_preset native
 run_preset native-asan
+run_preset fuzz
 run_preset mingw xvfb-run -a -s "-screen 0 1280x1024x24"
 
 echo "$total_pass passed, $total_fail failed"

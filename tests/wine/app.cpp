@@ -1,6 +1,7 @@
 // Driving the real program from another process.
 #include "app.h"
 
+#include "capture.h"
 #include "prefix.h"
 
 namespace {
@@ -123,4 +124,58 @@ void Click(HWND button)
 {
     PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+}
+
+// The message box icon by its pixels: system icon handles differ between
+// processes, their images do not.
+std::wstring BoxIcon(HWND box)
+{
+    HWND icon = nullptr;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t cls[16] = {};
+        GetClassNameW(child, cls, 16);
+        if (lstrcmpiW(cls, L"Static") == 0 && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            icon = child;
+    }
+    if (!icon)
+        return L"none";
+    RECT r;
+    GetWindowRect(icon, &r);
+    r.right = r.left + 32;
+    r.bottom = r.top + 32;
+    Capture shown;
+    if (!CaptureScreen(r, shown))
+        return L"unreadable";
+    struct Ref {
+        LPCWSTR id;
+        const wchar_t* name;
+    } refs[] = {{IDI_HAND, L"error"}, {IDI_EXCLAMATION, L"warning"}, {IDI_ASTERISK, L"information"},
+                {IDI_QUESTION, L"question"}};
+    const wchar_t* best = L"unknown";
+    int bestDiff = 32 * 32 / 4; // no more than a quarter of the pixels off
+    for (const Ref& ref : refs) {
+        HDC screen = GetDC(nullptr);
+        HDC mem = CreateCompatibleDC(screen);
+        HBITMAP bmp = CreateCompatibleBitmap(screen, 32, 32);
+        HGDIOBJ old = SelectObject(mem, bmp);
+        HBRUSH back = CreateSolidBrush(shown.At(31, 31));
+        RECT all = {0, 0, 32, 32};
+        FillRect(mem, &all, back);
+        DeleteObject(back);
+        DrawIconEx(mem, 0, 0, LoadIconW(nullptr, ref.id), 32, 32, 0, nullptr, DI_NORMAL);
+        Capture drawn;
+        CaptureDC(mem, 0, 0, 32, 32, drawn);
+        SelectObject(mem, old);
+        DeleteObject(bmp);
+        DeleteDC(mem);
+        ReleaseDC(nullptr, screen);
+        int diff = 0;
+        for (size_t i = 0; i < drawn.pixels.size(); ++i)
+            diff += drawn.pixels[i] != shown.pixels[i];
+        if (diff < bestDiff) {
+            bestDiff = diff;
+            best = ref.name;
+        }
+    }
+    return best;
 }

@@ -29,6 +29,10 @@ std::wstring FieldText(HWND edit);
 // A visible message box (#32770) of the program; nullptr after the timeout.
 HWND WaitForBox(const App& app, DWORD timeoutMs);
 std::wstring BoxText(HWND box);
+// The box's icon: "error", "warning", "information", "question", or
+// "none"/"unknown"; told by its pixels, since icon handles differ between
+// processes.
+std::wstring BoxIcon(HWND box);
 // Presses the box's button with that identifier (IDOK, IDYES, IDRETRY...).
 void AnswerBox(HWND box, int id);
 

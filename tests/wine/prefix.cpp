@@ -249,6 +249,50 @@ int CountProcesses(const wchar_t* exe)
     return ForEachProcess(exe, false);
 }
 
+namespace {
+
+struct HandleEntry {
+    USHORT pid;
+    USHORT creatorBackTrace;
+    UCHAR type;
+    UCHAR attributes;
+    USHORT value;
+    PVOID object;
+    ULONG access;
+};
+
+struct HandleList {
+    ULONG count;
+    HandleEntry entries[1];
+};
+
+} // namespace
+
+DWORD ProcessHandleCount(HANDLE process)
+{
+    DWORD count = 0;
+    if (GetProcessHandleCount(process, &count) && count != 0)
+        return count;
+    typedef LONG(WINAPI * QuerySystem)(ULONG, PVOID, ULONG, PULONG);
+    QuerySystem query = reinterpret_cast<QuerySystem>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query)
+        return 0;
+    std::string buffer(1 << 20, '\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        ULONG needed = 0;
+        const LONG status = query(16 /* SystemHandleInformation */, &buffer[0], static_cast<ULONG>(buffer.size()), &needed);
+        if (status == 0)
+            break;
+        buffer.assign(buffer.size() * 4, '\0');
+    }
+    const HandleList* list = reinterpret_cast<const HandleList*>(buffer.data());
+    const USHORT pid = static_cast<USHORT>(GetProcessId(process));
+    for (ULONG i = 0; i < list->count; ++i)
+        count += list->entries[i].pid == pid;
+    return count;
+}
+
 std::wstring ModuleDirectory()
 {
     wchar_t path[MAX_PATH];

@@ -46,6 +46,9 @@ long RunProcess(const std::wstring& cmdLine, DWORD timeoutMs);
 int KillProcesses(const wchar_t* exe);
 int CountProcesses(const wchar_t* exe);
 std::wstring ModuleDirectory();
+// Open handles of a process: GetProcessHandleCount where the system answers
+// it, else the system handle list (Wine reports 0 for the former).
+DWORD ProcessHandleCount(HANDLE process);
 
 // How often what occurs in text, overlapping hits included.
 int Occurrences(const std::string& text, const std::string& what);
