@@ -53,6 +53,7 @@ set(WINE_TESTS
 
 add_library(wine_support STATIC tests/wine/check.cpp tests/wine/prefix.cpp)
 target_compile_definitions(wine_support PRIVATE UNICODE _UNICODE)
+target_link_libraries(wine_support PUBLIC ${SYSTEM_LIBS})
 
 function(add_wine_test name)
   add_wine_program(${name} SOURCES tests/wine/${name}.cpp ${ARGN})
@@ -79,6 +80,7 @@ endforeach()
 # another process against the real program; its resources; its imports.
 add_library(wine_capture STATIC tests/wine/capture.cpp tests/wine/app.cpp)
 target_compile_definitions(wine_capture PRIVATE UNICODE _UNICODE)
+target_link_libraries(wine_capture PUBLIC wine_support)
 add_wine_test(window_unit_test shell/window.cpp shell/buttons.cpp shell/status.cpp adapters/registry.cpp)
 target_link_libraries(window_unit_test PRIVATE wine_capture)
 add_wine_test(window_test)
@@ -111,3 +113,9 @@ target_link_libraries(soak_test PRIVATE wine_capture wine_support)
 add_dependencies(soak_test ZelvorTarnwick)
 add_test(NAME soak_test COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} soak_test.exe)
 set_tests_properties(soak_test PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
+
+# The benchmark (scripts/bench.sh); not a test.
+add_wine_program(minimal_window WINDOWS SOURCES tests/bench/minimal_window.cpp)
+add_wine_program(bench SOURCES tests/bench/bench.cpp)
+target_link_libraries(bench PRIVATE wine_capture wine_support)
+add_dependencies(bench ZelvorTarnwick minimal_window)

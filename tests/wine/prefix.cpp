@@ -1,7 +1,12 @@
 // Helpers for the Win32 tests run in the test prefix.
+#include <winsock2.h>
+#include <iphlpapi.h>
+
 #include "prefix.h"
 
 #include <tlhelp32.h>
+
+#include <vector>
 
 const wchar_t kWinStationsPath[] = L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\WinStations\\RDP-Tcp";
 const wchar_t kTdsPath[] = L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\Wds\\rdpwd\\Tds\\tcp";
@@ -192,6 +197,51 @@ bool StopServiceNow(const wchar_t* name, DWORD timeoutMs)
     }
     CloseServiceHandle(hScm);
     return WaitServiceState(name, SERVICE_STOPPED, timeoutMs);
+}
+
+bool StartChainServices()
+{
+    SC_HANDLE hScm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    if (!hScm)
+        return false;
+    bool ok = true;
+    for (const wchar_t* name : {L"TermService", L"UmRdpService", L"SessionEnv"}) {
+        SC_HANDLE hSvc = OpenServiceW(hScm, name, SERVICE_START);
+        if (hSvc) {
+            StartServiceW(hSvc, 0, nullptr);
+            CloseServiceHandle(hSvc);
+        }
+        ok = WaitServiceState(name, SERVICE_RUNNING, 10000) && ok;
+    }
+    CloseServiceHandle(hScm);
+    return ok;
+}
+
+void ResetWorld()
+{
+    for (const wchar_t* name : {L"UmRdpService", L"SessionEnv", L"TermService"})
+        StopServiceNow(name, 10000);
+    ResetStandIns();
+    ClearFirewallStore();
+    SetNetshFault(L"");
+    RemoveFile(kNetshLog);
+    ResetPortKeys(3389);
+}
+
+bool InListenerTable(unsigned short port)
+{
+    DWORD size = 0;
+    GetExtendedTcpTable(nullptr, &size, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0);
+    std::vector<BYTE> buf(size + 4096);
+    size = static_cast<DWORD>(buf.size());
+    if (GetExtendedTcpTable(buf.data(), &size, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0) != NO_ERROR)
+        return false;
+    const MIB_TCPTABLE_OWNER_PID* t = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buf.data());
+    for (DWORD i = 0; i < t->dwNumEntries; ++i) {
+        if (ntohs(static_cast<u_short>(t->table[i].dwLocalPort)) == port && t->table[i].dwState == MIB_TCP_STATE_LISTEN)
+            return true;
+    }
+    return false;
 }
 
 long RunProcess(const std::wstring& cmdLine, DWORD timeoutMs)

@@ -37,6 +37,14 @@ std::wstring FirewallStore();
 void ClearFirewallStore();
 
 DWORD ServiceState(const wchar_t* name); // 0 when it cannot be queried
+// Starts TermService, UmRdpService and SessionEnv and waits until each runs.
+bool StartChainServices();
+// Stops the chain and puts the stand-ins, the rule store, netsh and both
+// PortNumber values (3389) back as a fresh prefix has them.
+void ResetWorld();
+// Whether the IPv4 listener table holds a listening row for port, read here
+// rather than through the program's probe.
+bool InListenerTable(unsigned short port);
 bool WaitServiceState(const wchar_t* name, DWORD state, DWORD timeoutMs);
 bool StopServiceNow(const wchar_t* name, DWORD timeoutMs);
 

@@ -2,9 +2,6 @@
 // between two ports, against the stand-ins. Afterwards the program holds as
 // many handles and GDI and USER objects as after the first command, and the
 // registry, the firewall store and the listener agree on the last port.
-#include <winsock2.h>
-#include <iphlpapi.h>
-
 #include "app.h"
 #include "check.h"
 #include "prefix.h"
@@ -31,45 +28,14 @@ Counts Measure(HANDLE process)
     return c;
 }
 
-bool Listening(unsigned short port)
-{
-    DWORD size = 0;
-    GetExtendedTcpTable(nullptr, &size, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0);
-    std::vector<BYTE> buf(size + 4096);
-    size = static_cast<DWORD>(buf.size());
-    if (GetExtendedTcpTable(buf.data(), &size, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0) != NO_ERROR)
-        return false;
-    const MIB_TCPTABLE_OWNER_PID* t = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buf.data());
-    for (DWORD i = 0; i < t->dwNumEntries; ++i) {
-        if (ntohs(static_cast<u_short>(t->table[i].dwLocalPort)) == port && t->table[i].dwState == MIB_TCP_STATE_LISTEN)
-            return true;
-    }
-    return false;
-}
-
-void StartServices()
-{
-    SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-    for (const wchar_t* name : {L"TermService", L"UmRdpService", L"SessionEnv"}) {
-        SC_HANDLE h = OpenServiceW(scm, name, SERVICE_START);
-        StartServiceW(h, 0, nullptr);
-        CloseServiceHandle(h);
-        CHECK(WaitServiceState(name, SERVICE_RUNNING, 10000));
-    }
-    CloseServiceHandle(scm);
-}
-
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
     if (argc > 1)
         g_commands = _wtoi(argv[1]);
-    ResetStandIns();
-    ClearFirewallStore();
-    SetNetshFault(L"");
-    ResetPortKeys(3389);
-    StartServices();
+    ResetWorld();
+    CHECK(StartChainServices());
 
     App app;
     if (!CHECK(LaunchApp(app)))
@@ -131,12 +97,9 @@ int wmain(int argc, wchar_t** argv)
     CHECK_EQ(2, Occurrences(store, L"Name=RDP Custom Port (Kestrune)|"));
     CHECK_EQ(1, Occurrences(store, L"|Protocol=6|LPort=" + lastText + L"|"));
     CHECK_EQ(1, Occurrences(store, L"|Protocol=17|LPort=" + lastText + L"|"));
-    CHECK(Listening(lastPort));
-    CHECK(!Listening(otherPort));
+    CHECK(InListenerTable(lastPort));
+    CHECK(!InListenerTable(otherPort));
 
-    for (const wchar_t* name : {L"UmRdpService", L"SessionEnv", L"TermService"})
-        StopServiceNow(name, 10000);
-    ResetPortKeys(3389);
-    ClearFirewallStore();
+    ResetWorld();
     return TestSummary("soak_test");
 }

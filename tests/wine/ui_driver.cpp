@@ -178,23 +178,6 @@ void RecordFirewall()
         Record(l);
 }
 
-// The listener table read here, not through the program's own probe.
-bool InListenerTable(unsigned short port)
-{
-    DWORD size = 0;
-    GetExtendedTcpTable(nullptr, &size, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0);
-    std::vector<BYTE> buf(size + 4096);
-    size = static_cast<DWORD>(buf.size());
-    if (GetExtendedTcpTable(buf.data(), &size, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0) != NO_ERROR)
-        return false;
-    const MIB_TCPTABLE_OWNER_PID* t = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buf.data());
-    for (DWORD i = 0; i < t->dwNumEntries; ++i) {
-        if (ntohs(static_cast<u_short>(t->table[i].dwLocalPort)) == port && t->table[i].dwState == MIB_TCP_STATE_LISTEN)
-            return true;
-    }
-    return false;
-}
-
 // The same question asked of Linux: Wine's sockets are this machine's.
 // Wine starts a Linux program but gives no handle to wait on, so the answer
 // is awaited as a file that appears whole.
@@ -237,17 +220,6 @@ SOCKET ListenOn(unsigned short port)
     return s;
 }
 
-void ResetWorld()
-{
-    for (const wchar_t* svc : {L"UmRdpService", L"SessionEnv", L"TermService"})
-        StopServiceNow(svc, 10000);
-    ResetStandIns();
-    ClearFirewallStore();
-    SetNetshFault(L"");
-    RemoveFile(kNetshLog);
-    ResetPortKeys(3389);
-}
-
 bool Act(const std::wstring& line)
 {
     const size_t sp = line.find(L' ');
@@ -268,15 +240,8 @@ bool Act(const std::wstring& line)
             return false;
         SetStandIn(svc, value, n);
     } else if (verb == L"start-services") {
-        SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-        for (const wchar_t* svc : {L"TermService", L"UmRdpService", L"SessionEnv"}) {
-            SC_HANDLE h = OpenServiceW(scm, svc, SERVICE_START);
-            StartServiceW(h, 0, nullptr);
-            CloseServiceHandle(h);
-            if (!WaitServiceState(svc, SERVICE_RUNNING, 10000))
-                return false;
-        }
-        CloseServiceHandle(scm);
+        if (!StartChainServices())
+            return false;
     } else if (verb == L"listen") {
         SOCKET s = ListenOn(static_cast<unsigned short>(_wtoi(arg.c_str())));
         if (s == INVALID_SOCKET)
