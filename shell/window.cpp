@@ -10,13 +10,15 @@ const wchar_t kWindowClass[] = L"ZvRdpPortWnd";
 const wchar_t kWindowTitle[] = L"Zelvor - Tarnwick - zvnet.example";
 
 HWND g_hwnd = nullptr;
+HFONT g_hBtn = nullptr;
+
+namespace {
+
+// The window's brush and fonts, from WM_CREATE to WM_DESTROY.
 HBRUSH g_hbrWhite = nullptr;
 HFONT g_hTitle = nullptr;
 HFONT g_hLbl = nullptr;
 HFONT g_hEdit = nullptr;
-HFONT g_hBtn = nullptr;
-
-namespace {
 
 const wchar_t kProductTitle[] = L"Zelvor-Tarnwick";
 const wchar_t kWebAddress[] = L"zvnet.example";
