@@ -18,7 +18,7 @@ set(SHELL_SOURCES
   shell/window.cpp)
 
 add_executable(ZelvorTarnwick WIN32
-  shell/main.cpp ${SHELL_SOURCES} ${ADAPTER_SOURCES} ${CORE_SOURCES} res/app.rc)
+  shell/main.cpp shell/elevation.cpp ${SHELL_SOURCES} ${ADAPTER_SOURCES} ${CORE_SOURCES} res/app.rc)
 target_compile_options(ZelvorTarnwick PRIVATE ${SIZE_FLAGS})
 target_compile_definitions(ZelvorTarnwick PRIVATE UNICODE _UNICODE)
 target_link_options(ZelvorTarnwick PRIVATE ${STATIC_LINK} -mwindows)
@@ -119,3 +119,12 @@ add_wine_program(minimal_window WINDOWS SOURCES tests/bench/minimal_window.cpp)
 add_wine_program(bench SOURCES tests/bench/bench.cpp)
 target_link_libraries(bench PRIVATE wine_capture wine_support)
 add_dependencies(bench ZelvorTarnwick minimal_window)
+
+# Start-up decisions: wWinMain linked with faked elevation calls, and the
+# real relaunch in a helper.
+add_wine_program(relaunch_probe SOURCES tests/wine/relaunch_probe.cpp shell/elevation.cpp)
+add_wine_test(startup_test shell/main.cpp ${SHELL_SOURCES} ${ADAPTER_SOURCES} ${CORE_SOURCES})
+target_link_libraries(startup_test PRIVATE wine_capture)
+add_dependencies(startup_test relaunch_probe)
+add_test(NAME startup_test COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} startup_test.exe)
+set_tests_properties(startup_test PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)

@@ -1,0 +1,234 @@
+// wWinMain's start-up decisions. Under Wine every process is a member of
+// Administrators, so the elevation calls are faked at link time here, and
+// the real RelaunchElevated runs in a helper (relaunch_probe.exe) from a
+// short and from an over-long folder.
+#include "app.h"
+#include "check.h"
+#include "prefix.h"
+#include "../../shell/elevation.h"
+#include "../../shell/window.h"
+
+#include <string>
+
+int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int nCmdShow);
+
+namespace {
+
+bool g_member = true;
+bool g_elevated = true;
+bool g_relaunchStarts = true;
+int g_relaunchCalls = 0;
+
+// What the watcher saw while wWinMain ran.
+struct Seen {
+    std::wstring boxText, boxCaption, boxIcon;
+    bool boxOwned = false;
+    bool boxHasCancel = false;
+    int boxes = 0;
+    bool window = false;
+};
+Seen g_seen;
+volatile LONG g_watching = 0;
+
+BOOL CALLBACK FindOwnBox(HWND hwnd, LPARAM lParam)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[32] = {};
+    GetClassNameW(hwnd, cls, 32);
+    if (pid == GetCurrentProcessId() && lstrcmpW(cls, L"#32770") == 0 && IsWindowVisible(hwnd)) {
+        *reinterpret_cast<HWND*>(lParam) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Answers the refusal box, closes the main window, and ends a start-up
+// that hangs.
+DWORD WINAPI Watcher(LPVOID)
+{
+    const ULONGLONG end = GetTickCount64() + 15000;
+    while (g_watching) {
+        HWND box = nullptr;
+        EnumWindows(FindOwnBox, reinterpret_cast<LPARAM>(&box));
+        if (box) {
+            Sleep(150);
+            ++g_seen.boxes;
+            g_seen.boxText = TextOf(GetDlgItem(box, 0xFFFF));
+            g_seen.boxCaption = TextOf(box);
+            g_seen.boxOwned = GetWindow(box, GW_OWNER) != nullptr;
+            g_seen.boxHasCancel = GetDlgItem(box, IDCANCEL) != nullptr || GetDlgItem(box, IDNO) != nullptr;
+            g_seen.boxIcon = BoxIcon(box);
+            PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            Sleep(300);
+        }
+        HWND main = FindWindowW(kWindowClass, nullptr);
+        if (main && IsWindowVisible(main)) {
+            g_seen.window = true;
+            PostMessageW(main, WM_CLOSE, 0, 0);
+            Sleep(300);
+        }
+        if (GetTickCount64() > end) {
+            printf("FAILED: wWinMain did not return within 15 s\n");
+            fflush(stdout);
+            ExitProcess(1);
+        }
+        Sleep(20);
+    }
+    return 0;
+}
+
+int RunStartup()
+{
+    g_seen = Seen();
+    g_relaunchCalls = 0;
+    InterlockedExchange(&g_watching, 1);
+    HANDLE watcher = CreateThread(nullptr, 0, Watcher, nullptr, 0, nullptr);
+    const int rc = wWinMain(GetModuleHandleW(nullptr), nullptr, const_cast<LPWSTR>(L""), SW_SHOWNORMAL);
+    InterlockedExchange(&g_watching, 0);
+    WaitForSingleObject(watcher, 5000);
+    CloseHandle(watcher);
+    return rc;
+}
+
+void Decisions()
+{
+    struct Case {
+        const char* name;
+        bool member, elevated, relaunchStarts;
+        int relaunchCalls;
+        bool refusal, window;
+    } cases[] = {
+        {"a member: the window, no relaunch, no message", true, false, true, 0, false, true},
+        {"not a member: one relaunch, and this process ends quietly", false, false, true, 1, false, false},
+        {"not a member and the relaunch refused: the refusal once", false, false, false, 1, true, false},
+        {"elevated but no member: the refusal, no relaunch chain", false, true, true, 0, true, false},
+    };
+    for (const Case& c : cases) {
+        BeginCase(c.name);
+        g_member = c.member;
+        g_elevated = c.elevated;
+        g_relaunchStarts = c.relaunchStarts;
+        CHECK_EQ(0, RunStartup());
+        CHECK_EQ(c.relaunchCalls, g_relaunchCalls);
+        CHECK_EQ(c.window, g_seen.window);
+        CHECK_EQ(c.refusal ? 1 : 0, g_seen.boxes);
+        if (c.refusal) {
+            CHECK_EQ(std::wstring(L"本工具需要管理员权限, 请右键以管理员身份运行。"), g_seen.boxText);
+            CHECK_EQ(std::wstring(L"权限不足"), g_seen.boxCaption);
+            CHECK_EQ(std::wstring(L"warning"), g_seen.boxIcon);
+            CHECK(!g_seen.boxOwned);
+            CHECK(!g_seen.boxHasCancel);
+        }
+        UnregisterClassW(kWindowClass, GetModuleHandleW(nullptr));
+    }
+}
+
+LRESULT CALLBACK RefuseCreate(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return msg == WM_CREATE ? -1 : DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+void NoWindow()
+{
+    BeginCase("a start-up that gets no window ends with 0 instead of waiting");
+    // The class is taken by one whose windows refuse to be created, so
+    // wWinMain's registration fails and so does its window.
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = RefuseCreate;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = kWindowClass;
+    CHECK(RegisterClassW(&wc) != 0);
+    g_member = true;
+    const ULONGLONG t = GetTickCount64();
+    CHECK_EQ(0, RunStartup());
+    CHECK(GetTickCount64() - t < 5000);
+    CHECK(!g_seen.window);
+    UnregisterClassW(kWindowClass, wc.hInstance);
+}
+
+const wchar_t kResult[] = L"C:\\zvtest\\relaunch-result.txt";
+const wchar_t kRelaunched[] = L"C:\\zvtest\\relaunched.txt";
+
+// Waits for the helper's verdict and for its relaunched copy, if any.
+std::string AwaitRelaunch()
+{
+    for (int i = 0; i < 300 && GetFileAttributesW(kResult) == INVALID_FILE_ATTRIBUTES; ++i)
+        Sleep(50);
+    const std::string result = ReadWholeFile(kResult);
+    for (int i = 0; result == "started" && i < 100 && GetFileAttributesW(kRelaunched) == INVALID_FILE_ATTRIBUTES; ++i)
+        Sleep(50);
+    Sleep(500); // a copy that should not run has had its chance
+    return result;
+}
+
+void RealRelaunch()
+{
+    BeginCase("the real relaunch starts the program again with runas");
+    RemoveFile(kResult);
+    RemoveFile(kRelaunched);
+    CreateDirectoryW(L"C:\\zvtest\\short", nullptr);
+    const std::wstring exe = L"C:\\zvtest\\short\\relaunch_probe.exe";
+    CHECK(CopyFileW((ModuleDirectory() + L"\\relaunch_probe.exe").c_str(), exe.c_str(), FALSE));
+    CHECK_EQ(0L, RunProcess(L"\"" + exe + L"\" relaunch", 15000));
+    CHECK_EQ(std::string("started"), AwaitRelaunch());
+    CHECK(GetFileAttributesW(kRelaunched) != INVALID_FILE_ATTRIBUTES);
+
+    BeginCase("a program path that does not fit 260 characters is not relaunched");
+    // Windows programs here cannot start one from so deep a folder; Wine's
+    // own loader, started as a Linux program from inside it, can.
+    RemoveFile(kResult);
+    RemoveFile(kRelaunched);
+    std::wstring deep = ModuleDirectory() + L"\\artifacts";
+    CreateDirectoryW(deep.c_str(), nullptr);
+    deep += L"\\deep";
+    CreateDirectoryW(deep.c_str(), nullptr);
+    while (deep.size() < 280) {
+        deep += L"\\" + std::wstring(40, L'd');
+        CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr);
+    }
+    CHECK(CopyFileW((ModuleDirectory() + L"\\relaunch_probe.exe").c_str(),
+                    (L"\\\\?\\" + deep + L"\\relaunch_probe.exe").c_str(), FALSE));
+    std::wstring unixDeep = deep.substr(2); // Z: is the Linux root
+    for (wchar_t& c : unixDeep)
+        c = c == L'\\' ? L'/' : c;
+    std::wstring cmd = L"/bin/sh -c \"cd '" + unixDeep + L"' && exec /usr/lib/wine/wine64 ./relaunch_probe.exe relaunch\"";
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    CHECK(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi));
+    if (pi.hThread)
+        CloseHandle(pi.hThread);
+    if (pi.hProcess)
+        CloseHandle(pi.hProcess);
+    CHECK_EQ(std::string("refused"), AwaitRelaunch());
+    CHECK(GetFileAttributesW(kRelaunched) == INVALID_FILE_ATTRIBUTES);
+    RemoveFile(kResult);
+    RemoveFile(kRelaunched);
+}
+
+} // namespace
+
+bool IsAdminMember()
+{
+    return g_member;
+}
+
+bool IsElevated()
+{
+    return g_elevated;
+}
+
+bool RelaunchElevated()
+{
+    ++g_relaunchCalls;
+    return g_relaunchStarts;
+}
+
+int wmain()
+{
+    Decisions();
+    NoWindow();
+    RealRelaunch();
+    return TestSummary("startup_test");
+}
