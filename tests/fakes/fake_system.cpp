@@ -151,9 +151,6 @@ bool QueryPortNumber(PortKey which, unsigned long& port)
 
 // Probes
 
-bool StartSockets() { return true; }
-void StopSockets() {}
-
 bool CanConnectLocal(unsigned short port)
 {
     Record(WithNumber("CanConnectLocal", port));
@@ -185,12 +182,6 @@ bool WaitSvcRunning(const wchar_t* name, int polls)
 }
 
 // Firewall
-
-bool RunNetsh(const std::wstring& arguments)
-{
-    Record("RunNetsh " + Utf8(arguments));
-    return true;
-}
 
 bool AddFirewallRules(unsigned long port)
 {
