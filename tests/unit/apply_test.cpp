@@ -111,10 +111,7 @@ TEST_F(ApplyTest, ReadBackFailsAtEachOfItsThreeTests)
         SetUp();
         c.arrange();
         DoApply();
-        std::vector<std::string> validation = kValidation;
-        if (!g_fake.winStations.exists) // the configured port is unreadable as well
-            validation = {"ReadNewPortText(32)", "ReadPort", "IsPortListening(50123)", "ReadPort"};
-        EXPECT_EQ(Join({validation, kWrites, c.readBack, {kReadBackStatus, kReadBackFailed}}), g_fake.calls);
+        EXPECT_EQ(Join({kValidation, kWrites, c.readBack, {kReadBackStatus, kReadBackFailed}}), g_fake.calls);
     }
 }
 
@@ -129,7 +126,7 @@ TEST_F(ApplyTest, FirewallStepRepeatsOnceAndWarns)
     } cases[] = {
         {"first add fails: warning, no verification", {false}, {},
          {"AddFirewallRules(50123)"}, true, 0x30},
-        {"first verification fails, second passes", {true, false}, {false, true},
+        {"first verification fails, second passes", {true, true}, {false, true},
          {"AddFirewallRules(50123)", "VerifyFirewallRules(50123)", "AddFirewallRules(50123)",
           "VerifyFirewallRules(50123)"}, false, 0x40},
         {"both verifications fail", {true, true}, {false, false},
