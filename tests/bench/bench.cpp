@@ -90,14 +90,15 @@ struct ApplyRun {
     std::vector<Ping> pings;
 };
 
-std::wstring StatusAt(const ApplyRun& r, ULONGLONG t)
+// The last status the run showed at or before t; nullptr before the first.
+const Mark* MarkAt(const ApplyRun& r, ULONGLONG t)
 {
-    std::wstring s = L"(before [1/3])";
+    const Mark* last = nullptr;
     for (const Mark& m : r.marks) {
         if (m.at <= t)
-            s = m.status;
+            last = &m;
     }
-    return s;
+    return last;
 }
 
 ULONGLONG MarkTime(const ApplyRun& r, const wchar_t* prefix)
@@ -263,30 +264,34 @@ int wmain()
         return 1;
     }
 
-    std::vector<double> totals, ratios, rtts;
+    std::vector<double> totals, idles, ratios, rtts;
     struct Stage {
         const char* name;
         const wchar_t* from;
         const wchar_t* to;
         double idleMs;
+        bool waitsForService; // its idle time includes WaitSvcRunning's sleeps
         const char* rest;
-        std::vector<double> elapsed;
+        std::vector<double> elapsed, beyondIdle;
     } stages[] = {
-        {"validation (click to [1/3])", nullptr, L"[1/3]", 0, "ReadPort twice, IsPortListening, the click", {}},
-        {"registry ([1/3] to [2/3])", L"[1/3]", L"[2/3]", 150, "four writes and three reads", {}},
-        {"firewall ([2/3] to [3/3])", L"[2/3]", L"[3/3]", 150, "three netsh runs and the read-back", {}},
-        {"restart ([3/3] to [完成])", L"[3/3]", L"[完成]", 150 + 1500 + 800 + 2000, "service calls, the probe", {}},
-        {"report ([完成] to the box)", L"[完成]", nullptr, 150, "FillCurrentPort, the box appearing", {}},
+        {"validation (click to [1/3])", nullptr, L"[1/3]", 0, false, "ReadPort twice, IsPortListening, the click", {}, {}},
+        {"registry ([1/3] to [2/3])", L"[1/3]", L"[2/3]", 150, false, "four writes and three reads", {}, {}},
+        {"firewall ([2/3] to [3/3])", L"[2/3]", L"[3/3]", 150, false, "three netsh runs and the read-back", {}, {}},
+        {"restart ([3/3] to [完成])", L"[3/3]", L"[完成]", 150 + 1500 + 800 + 2000, true, "service calls, the probe", {}, {}},
+        {"report ([完成] to the box)", L"[完成]", nullptr, 150, false, "FillCurrentPort, the box appearing", {}, {}},
     };
     double worst = 0;
     std::wstring worstWhere;
     for (const ApplyRun& r : runs) {
         totals.push_back(r.total);
+        idles.push_back(r.idle);
         ratios.push_back(r.total / r.idle);
         for (Stage& s : stages) {
             const ULONGLONG a = s.from ? MarkTime(r, s.from) : r.click;
             const ULONGLONG b = s.to ? MarkTime(r, s.to) : r.box;
-            s.elapsed.push_back(static_cast<double>(b - a) - (s.from && wcscmp(s.from, L"[3/3]") == 0 ? 500.0 * r.pollSleeps : 0));
+            const double elapsed = static_cast<double>(b - a);
+            s.elapsed.push_back(elapsed);
+            s.beyondIdle.push_back(elapsed - s.idleMs - (s.waitsForService ? 500.0 * r.pollSleeps : 0));
         }
         for (const Ping& p : r.pings) {
             if (p.at < r.click || p.at > r.box)
@@ -294,15 +299,9 @@ int wmain()
             rtts.push_back(p.ms);
             if (p.ms > worst) {
                 worst = p.ms;
-                const std::wstring st = StatusAt(r, p.at);
-                const ULONGLONG since = [&] {
-                    ULONGLONG t = r.click;
-                    for (const Mark& m : r.marks)
-                        if (m.at <= p.at)
-                            t = m.at;
-                    return t;
-                }();
-                worstWhere = st.substr(0, st.find(L' ')) + L" +" + std::to_wstring(p.at - since) + L" ms";
+                const Mark* m = MarkAt(r, p.at);
+                const std::wstring stage = m ? m->status.substr(0, m->status.find(L' ')) : L"(before [1/3])";
+                worstWhere = stage + L" +" + std::to_wstring(p.at - (m ? m->at : r.click)) + L" ms";
             }
         }
     }
@@ -310,11 +309,10 @@ int wmain()
     printf("\n| metric | measured (median of %zu) | baseline | result | target |\n|---|---|---|---|---|\n",
            runs.size());
     PrintRow("P1 happy-path Apply, click to summary", Fmt("%.0f ms", Median(totals)),
-             Fmt("%.0f ms mandated idle", Median(std::vector<double>(runs.size(), runs[0].idle))),
-             Fmt("ratio %.2f", Median(ratios)), "at most 1.10");
+             Fmt("%.0f ms mandated idle", Median(idles)), Fmt("ratio %.2f", Median(ratios)), "at most 1.10");
     for (const Stage& s : stages) {
-        const double e = Median(s.elapsed);
-        printf("|   %s | %.0f ms | %.0f ms idle | rest %.0f ms: %s | |\n", s.name, e, s.idleMs, e - s.idleMs, s.rest);
+        printf("|   %s | %.0f ms | %.0f ms idle%s | rest %.0f ms: %s | |\n", s.name, Median(s.elapsed), s.idleMs,
+               s.waitsForService ? " + 500 per poll slept" : "", Median(s.beyondIdle), s.rest);
     }
     PrintRow("P2 WM_NULL round trip during Apply, median", Fmt("%.1f ms", Median(rtts)),
              std::to_string(rtts.size()) + " round trips", "", "at most 60 ms");

@@ -96,9 +96,14 @@ std::wstring FieldText(HWND edit)
 
 HWND WaitForBox(const App& app, DWORD timeoutMs)
 {
+    return WaitForBoxOf(app.pi.dwProcessId, timeoutMs);
+}
+
+HWND WaitForBoxOf(DWORD pid, DWORD timeoutMs)
+{
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     for (;;) {
-        BoxSearch search = {app.pi.dwProcessId, nullptr};
+        BoxSearch search = {pid, nullptr};
         EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
         if (search.found) {
             Sleep(100); // let it paint

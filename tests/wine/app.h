@@ -28,6 +28,8 @@ std::wstring FieldText(HWND edit);
 
 // A visible message box (#32770) of the program; nullptr after the timeout.
 HWND WaitForBox(const App& app, DWORD timeoutMs);
+// The same for any process, this one included.
+HWND WaitForBoxOf(DWORD pid, DWORD timeoutMs);
 std::wstring BoxText(HWND box);
 // The box's icon: "error", "warning", "information", "question", or
 // "none"/"unknown"; told by its pixels, since icon handles differ between

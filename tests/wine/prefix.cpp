@@ -66,7 +66,14 @@ bool DeleteValue(const wchar_t* path, const wchar_t* name)
 
 bool DeleteTree(const wchar_t* path)
 {
-    return RegDeleteTreeW(HKEY_LOCAL_MACHINE, path) == ERROR_SUCCESS && RegDeleteKeyW(HKEY_LOCAL_MACHINE, path) == ERROR_SUCCESS;
+    // RegDeleteTreeW empties the key; the key itself goes with RegDeleteKeyW.
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, path);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, path);
+    HKEY hKey = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
+        return true;
+    RegCloseKey(hKey);
+    return false;
 }
 
 long long RawPortNumber(const wchar_t* path, DWORD* type)

@@ -19,7 +19,7 @@ bool SetDword(const wchar_t* path, const wchar_t* name, DWORD value);
 bool SetBinary(const wchar_t* path, const wchar_t* name, const void* data, DWORD size);
 bool SetString(const wchar_t* path, const wchar_t* name, const wchar_t* value);
 bool DeleteValue(const wchar_t* path, const wchar_t* name);
-bool DeleteTree(const wchar_t* path);
+bool DeleteTree(const wchar_t* path); // true when the key is gone afterwards
 // PortNumber as the registry holds it: -1 when missing or not 4 bytes.
 long long RawPortNumber(const wchar_t* path, DWORD* type = nullptr);
 // The two keys with PortNumber REG_DWORD, as Remote Desktop keeps them.

@@ -30,36 +30,20 @@ struct Seen {
 Seen g_seen;
 volatile LONG g_watching = 0;
 
-BOOL CALLBACK FindOwnBox(HWND hwnd, LPARAM lParam)
-{
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t cls[32] = {};
-    GetClassNameW(hwnd, cls, 32);
-    if (pid == GetCurrentProcessId() && lstrcmpW(cls, L"#32770") == 0 && IsWindowVisible(hwnd)) {
-        *reinterpret_cast<HWND*>(lParam) = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // Answers the refusal box, closes the main window, and ends a start-up
 // that hangs.
 DWORD WINAPI Watcher(LPVOID)
 {
     const ULONGLONG end = GetTickCount64() + 15000;
     while (g_watching) {
-        HWND box = nullptr;
-        EnumWindows(FindOwnBox, reinterpret_cast<LPARAM>(&box));
-        if (box) {
-            Sleep(150);
+        if (HWND box = WaitForBoxOf(GetCurrentProcessId(), 0)) {
             ++g_seen.boxes;
-            g_seen.boxText = TextOf(GetDlgItem(box, 0xFFFF));
+            g_seen.boxText = BoxText(box);
             g_seen.boxCaption = TextOf(box);
             g_seen.boxOwned = GetWindow(box, GW_OWNER) != nullptr;
             g_seen.boxHasCancel = GetDlgItem(box, IDCANCEL) != nullptr || GetDlgItem(box, IDNO) != nullptr;
             g_seen.boxIcon = BoxIcon(box);
-            PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            AnswerBox(box, IDOK);
             Sleep(300);
         }
         HWND main = FindWindowW(kWindowClass, nullptr);
