@@ -22,8 +22,8 @@ const size_t kMaxOutputBytes = 1 << 20; // far above any listing of two rules
 std::wstring NetshPath()
 {
     wchar_t dir[MAX_PATH];
-    UINT len = GetSystemDirectoryW(dir, MAX_PATH);
-    if (len == 0 || len >= MAX_PATH)
+    UINT len = GetSystemDirectoryW(dir, ARRAYSIZE(dir));
+    if (len == 0 || len >= ARRAYSIZE(dir))
         return std::wstring();
     return std::wstring(dir, len) + L"\\netsh.exe";
 }

@@ -1,7 +1,7 @@
 // The netsh command lines and the read-back count.
 #include "netsh_text.h"
 
-#include "../workflow/format.h"
+#include "../common/format.h"
 
 #include <cstdio>
 
@@ -10,14 +10,14 @@ const wchar_t kRuleName[] = L"RDP Custom Port (Kestrune)";
 std::wstring DeleteRuleArgs()
 {
     wchar_t line[512];
-    FormatText(line, 512, L"advfirewall firewall delete rule name=\"%ls\"", kRuleName);
+    FormatText(line, L"advfirewall firewall delete rule name=\"%ls\"", kRuleName);
     return line;
 }
 
 std::wstring AddRuleArgs(const wchar_t* protocol, unsigned long port)
 {
     wchar_t line[512];
-    FormatText(line, 512,
+    FormatText(line,
                L"advfirewall firewall add rule name=\"%ls\" dir=in action=allow protocol=%ls localport=%lu profile=any",
                kRuleName, protocol, port);
     return line;
@@ -26,7 +26,7 @@ std::wstring AddRuleArgs(const wchar_t* protocol, unsigned long port)
 std::wstring ShowRuleArgs()
 {
     wchar_t line[512];
-    FormatText(line, 512, L"advfirewall firewall show rule name=\"%ls\"", kRuleName);
+    FormatText(line, L"advfirewall firewall show rule name=\"%ls\"", kRuleName);
     return line;
 }
 

@@ -22,6 +22,11 @@ add_executable(unit_tests
 target_link_libraries(unit_tests PRIVATE core fakes GTest::gtest_main)
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30)
 
+# Includes run downward only (shell -> workflow -> adapters -> common).
+if(NOT SANITIZE)
+  add_test(NAME layering_test COMMAND ${CMAKE_SOURCE_DIR}/tests/layering-test.sh ${CMAKE_SOURCE_DIR})
+endif()
+
 # libFuzzer target over the port text (clang only); scripts/test.sh runs it
 # for a short while, scripts/fuzz.sh for as long as you like.
 option(FUZZ "Build the libFuzzer target" OFF)

@@ -35,8 +35,8 @@ bool IsElevated()
 bool RelaunchElevated()
 {
     wchar_t path[MAX_PATH];
-    DWORD len = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    if (len == 0 || len >= MAX_PATH)
+    DWORD len = GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
+    if (len == 0 || len >= ARRAYSIZE(path))
         return false;
     SHELLEXECUTEINFOW sei = {};
     sei.cbSize = sizeof sei;

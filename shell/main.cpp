@@ -33,8 +33,8 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int nCmdShow)
     wc.lpszClassName = kWindowClass;
     RegisterClassW(&wc);
 
-    HWND hwnd = CreateWindowExW(0, kWindowClass, kWindowTitle, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                                CW_USEDEFAULT, CW_USEDEFAULT, 420, 280, nullptr, nullptr, hInstance, nullptr);
+    HWND hwnd = CreateWindowExW(0, kWindowClass, kWindowTitle, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                                kWindowWidth, kWindowHeight, nullptr, nullptr, hInstance, nullptr);
     // Without a window nothing would ever post the quit message.
     if (hwnd) {
         ShowWindow(hwnd, nCmdShow);

@@ -4,8 +4,7 @@
 
 #include "window.h"
 #include "../adapters/registry.h"
-
-#include <cwchar>
+#include "../common/format.h"
 
 static_assert(kBoxError == MB_ICONERROR, "flag values");
 static_assert(kBoxWarning == MB_ICONWARNING, "flag values");
@@ -90,8 +89,7 @@ void FillCurrentPort()
     unsigned long port = 0;
     wchar_t text[32] = L"0";
     if (ReadPort(port))
-        _snwprintf(text, 32, L"%lu", port);
-    text[31] = L'\0';
+        FormatText(text, L"%lu", port);
     SetWindowTextW(GetDlgItem(g_hwnd, IDC_CURPORT), text);
 }
 

@@ -1,7 +1,7 @@
 // The status line and the message-pumping waits, Windows side.
 #pragma once
 
-#include "ui.h"
+#include "../workflow/ui.h"
 
 // A wait does not dispatch a quit request it meets (that would lose it while
 // a command runs); it keeps it, and this posts it again once the command has

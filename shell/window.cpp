@@ -43,13 +43,23 @@ struct ControlDef {
     int x, y, cx, cy;
 };
 
+const DWORD kCurPortStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_NUMBER | ES_READONLY | ES_CENTER;
+const DWORD kNewPortStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_NUMBER | ES_CENTER;
+const DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW;
+// SS_LEFT is 0: the text is left-aligned on one line, centred vertically.
+const DWORD kStatusStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | SS_LEFT | SS_CENTERIMAGE;
+static_assert(kCurPortStyle == 0x50812801, "current-port field style");
+static_assert(kNewPortStyle == 0x50812001, "new-port field style");
+static_assert(kButtonStyle == 0x5001000B, "button style");
+static_assert(kStatusStyle == 0x50800200, "status line style");
+
 // In creation order, as the window shows them.
 const ControlDef kControls[] = {
-    {IDC_CURPORT, L"EDIT", L"", 0x50812801, 30, 78, 130, 30},   // child visible border tabstop number readonly centre
-    {IDC_NEWPORT, L"EDIT", L"", 0x50812001, 210, 78, 130, 30},  // child visible border tabstop number centre
-    {IDC_APPLY, L"BUTTON", kApplyCaption, 0x5001000B, 30, 132, 130, 34}, // child visible tabstop ownerdraw
-    {IDC_EXIT, L"BUTTON", kExitCaption, 0x5001000B, 180, 132, 100, 34},
-    {IDC_STATUS, L"STATIC", L"准备就绪, 点击确认修改执行 RDP 端口变更操作", 0x50800200, 30, 172, 310, 28}, // child visible border centre-image
+    {IDC_CURPORT, L"EDIT", L"", kCurPortStyle, 30, 78, 130, 30},
+    {IDC_NEWPORT, L"EDIT", L"", kNewPortStyle, 210, 78, 130, 30},
+    {IDC_APPLY, L"BUTTON", kApplyCaption, kButtonStyle, 30, 132, 130, 34},
+    {IDC_EXIT, L"BUTTON", kExitCaption, kButtonStyle, 180, 132, 100, 34},
+    {IDC_STATUS, L"STATIC", L"准备就绪, 点击确认修改执行 RDP 端口变更操作", kStatusStyle, 30, 172, 310, 28},
 };
 
 struct PaintedText {

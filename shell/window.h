@@ -14,6 +14,13 @@ enum {
 extern const wchar_t kWindowClass[];
 extern const wchar_t kWindowTitle[];
 
+// A caption with the system menu and a minimise box; no sizing border and no
+// maximise box, so the window keeps its 420 x 280.
+const DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+static_assert(kWindowStyle == 0xCA0000, "main window style");
+const int kWindowWidth = 420;
+const int kWindowHeight = 280;
+
 extern HWND g_hwnd;
 extern HFONT g_hBtn; // status line and button captions
 

@@ -4,10 +4,10 @@
 
 #include "report.h"
 #include "restart.h"
+#include "ui.h"
 #include "validate.h"
 #include "../adapters/firewall.h"
 #include "../adapters/registry.h"
-#include "../shell/ui.h"
 
 namespace {
 

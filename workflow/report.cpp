@@ -1,8 +1,8 @@
 // The last stage of every Apply command that passed the registry read-back.
 #include "report.h"
 
-#include "format.h"
-#include "../shell/ui.h"
+#include "ui.h"
+#include "../common/format.h"
 
 void ShowReport(unsigned long oldPort, unsigned long newPort, bool fwOk, bool svcRunning, bool listening)
 {
@@ -22,7 +22,7 @@ void ShowReport(unsigned long oldPort, unsigned long newPort, bool fwOk, bool sv
                                            : L"[!] 监听器未绑上新端口, 重启机器后生效";
 
     wchar_t summary[512];
-    FormatText(summary, 512,
+    FormatText(summary,
                L"修改完成!\n旧端口: %lu -> 新端口: %lu\n\n%ls\n%ls\n断开RDP连接, 使用新端口连接: IP:%lu\n\n※ 若外网仍连不上, 记得检查云安全组/\n   机房防火墙是否也放行了该端口。",
                oldPort, newPort, firewallLine, serviceLine, newPort);
 

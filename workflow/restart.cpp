@@ -2,10 +2,10 @@
 // chain and confirm a listener on the new port, on a fixed schedule.
 #include "restart.h"
 
-#include "format.h"
+#include "ui.h"
 #include "../adapters/probes.h"
 #include "../adapters/services.h"
-#include "../shell/ui.h"
+#include "../common/format.h"
 
 namespace {
 
@@ -83,7 +83,7 @@ void RestartAndConfirm(unsigned long newPort, bool& svcRunning, bool& listening)
     while (attempt < kAutoAttempts) {
         ++attempt;
         wchar_t status[128];
-        FormatText(status, 128, L"[自动重试 %d/10] 监听器未换口, 正在重启服务链...", attempt);
+        FormatText(status, L"[自动重试 %d/10] 监听器未换口, 正在重启服务链...", attempt);
         SetStatus(status);
         if (RetryChainOnce(port)) {
             listening = true;
@@ -92,7 +92,7 @@ void RestartAndConfirm(unsigned long newPort, bool& svcRunning, bool& listening)
     }
 
     wchar_t prompt[256];
-    FormatText(prompt, 256,
+    FormatText(prompt,
                L"自动重试 %d 轮后监听器仍未绑上新端口 %lu。\n\n点 [重试]: 继续自动重试\n点 [取消]: 稍后重启服务器生效\n\n(端口和防火墙已改好, 只是监听器还挂在旧端口)",
                attempt, newPort);
     if (ShowMessage(prompt, L"需要重试吗?", kBoxRetryCancelWarning) != kAnswerRetry)

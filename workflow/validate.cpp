@@ -3,12 +3,13 @@
 #include "validate.h"
 
 #include <cstdint>
+#include <iterator>
 
-#include "format.h"
 #include "portconv.h"
+#include "ui.h"
 #include "../adapters/probes.h"
 #include "../adapters/registry.h"
-#include "../shell/ui.h"
+#include "../common/format.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ const CommonPort* FindCommonPort(unsigned long port)
 bool ValidatePort(unsigned long& newPort, unsigned long& oldPort)
 {
     wchar_t text[32] = {};
-    ReadNewPortText(text, 32);
+    ReadNewPortText(text, static_cast<int>(std::size(text)));
     newPort = ConvertPortText(text);
 
     // 0 wraps round to the top, so one comparison covers both ends.
@@ -66,7 +67,7 @@ bool ValidatePort(unsigned long& newPort, unsigned long& oldPort)
 
     if (newPort <= 1023) {
         wchar_t msg[160];
-        FormatText(msg, 160, L"端口 %lu 低于 1024, 属于系统保留端口, 不允许使用。\n建议 10000-65535 之间选一个。", newPort);
+        FormatText(msg, L"端口 %lu 低于 1024, 属于系统保留端口, 不允许使用。\n建议 10000-65535 之间选一个。", newPort);
         ShowMessage(msg, L"端口不合法", kBoxError);
         return false;
     }
@@ -80,7 +81,7 @@ bool ValidatePort(unsigned long& newPort, unsigned long& oldPort)
 
     if (const CommonPort* row = FindCommonPort(newPort)) {
         wchar_t msg[200];
-        FormatText(msg, 200, L"端口 %lu 是 %ls 的常用端口, 换一个!\n撞了会把 RDP 和其它服务一起搞挂。", newPort, row->name);
+        FormatText(msg, L"端口 %lu 是 %ls 的常用端口, 换一个!\n撞了会把 RDP 和其它服务一起搞挂。", newPort, row->name);
         ShowMessage(msg, L"端口冲突", kBoxError);
         return false;
     }
@@ -91,7 +92,7 @@ bool ValidatePort(unsigned long& newPort, unsigned long& oldPort)
     ReadPort(configured);
     if (newPort != configured && IsPortListening(static_cast<unsigned short>(newPort))) {
         wchar_t msg[200];
-        FormatText(msg, 200, L"端口 %lu 已被本机其它程序占用, 换一个。", newPort);
+        FormatText(msg, L"端口 %lu 已被本机其它程序占用, 换一个。", newPort);
         ShowMessage(msg, L"端口被占用", kBoxError);
         return false;
     }
@@ -100,7 +101,7 @@ bool ValidatePort(unsigned long& newPort, unsigned long& oldPort)
     ReadPort(oldPort);
     if (newPort == oldPort) {
         wchar_t msg[160];
-        FormatText(msg, 160, L"当前端口已经是 %lu, 无需修改。\n请输入一个不同的端口。", newPort);
+        FormatText(msg, L"当前端口已经是 %lu, 无需修改。\n请输入一个不同的端口。", newPort);
         ShowMessage(msg, L"提示", kBoxWarning);
         return false;
     }

@@ -5,7 +5,7 @@
 #include "../../adapters/probes.h"
 #include "../../adapters/registry.h"
 #include "../../adapters/services.h"
-#include "../../shell/ui.h"
+#include "../../workflow/ui.h"
 
 #include <cstdio>
 #include <cwchar>

@@ -96,7 +96,7 @@ std::vector<Rule> LoadRules()
     for (DWORD i = 0;; ++i) {
         wchar_t id[256];
         wchar_t data[1024];
-        DWORD idLen = 256, size = sizeof data - sizeof(wchar_t), type = 0;
+        DWORD idLen = ARRAYSIZE(id), size = sizeof data - sizeof(wchar_t), type = 0;
         if (RegEnumValueW(hKey, i, id, &idLen, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS)
             break;
         data[size / sizeof(wchar_t)] = L'\0';

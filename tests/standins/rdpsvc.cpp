@@ -1,8 +1,7 @@
-// Stand-in for the Remote Desktop service chain, for tests under Wine.
+// Behaviour of the stand-in Remote Desktop service chain, for tests under
+// Wine; the service plumbing is in rdpsvc_service.cpp.
 //
-// Installed as an own-process service under the names TermService,
-// UmRdpService and SessionEnv, with the name as its only argument. Each
-// instance appends "<name> start", "<name> running [port=N]" and
+// Each instance appends "<name> start", "<name> running [port=N]" and
 // "<name> stopped" to C:\zvtest\services.log. As TermService it reads
 // PortNumber from the WinStations key at every start and listens there (IPv4,
 // all addresses) until it is stopped.
@@ -17,20 +16,14 @@
 // and it keeps Starts (starts so far) and LastPort (last port listened on)
 // there as well.
 #include <winsock2.h>
-#include <windows.h>
 
-#include <string>
+#include "rdpsvc.h"
 
 namespace {
 
 const wchar_t kStandInPath[] = L"SOFTWARE\\ZvTest\\StandIn\\";
 const wchar_t kWinStationsPath[] = L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\WinStations\\RDP-Tcp";
 const wchar_t kLogPath[] = L"C:\\zvtest\\services.log";
-
-std::wstring g_name;
-SERVICE_STATUS_HANDLE g_hStatus = nullptr;
-SERVICE_STATUS g_status = {};
-HANDLE g_stopEvent = nullptr;
 
 DWORD ReadDword(const std::wstring& path, const wchar_t* name, DWORD fallback)
 {
@@ -53,7 +46,7 @@ void WriteDword(const std::wstring& path, const wchar_t* name, DWORD value)
     RegCloseKey(hKey);
 }
 
-void Log(const std::string& event)
+void Log(const std::wstring& name, const std::string& event)
 {
     CreateDirectoryW(L"C:\\zvtest", nullptr);
     HANDLE h = CreateFileW(kLogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -61,32 +54,12 @@ void Log(const std::string& event)
     if (h == INVALID_HANDLE_VALUE)
         return;
     std::string line;
-    for (wchar_t c : g_name)
+    for (wchar_t c : name)
         line += static_cast<char>(c);
     line += " " + event + "\r\n";
     DWORD written = 0;
     WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     CloseHandle(h);
-}
-
-void Report(DWORD state)
-{
-    g_status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
-    g_status.dwCurrentState = state;
-    g_status.dwControlsAccepted = state == SERVICE_RUNNING || state == SERVICE_START_PENDING ? SERVICE_ACCEPT_STOP : 0;
-    g_status.dwWin32ExitCode = NO_ERROR;
-    g_status.dwWaitHint = state == SERVICE_RUNNING || state == SERVICE_STOPPED ? 0 : 30000;
-    ++g_status.dwCheckPoint;
-    SetServiceStatus(g_hStatus, &g_status);
-}
-
-DWORD WINAPI Handler(DWORD control, DWORD, LPVOID, LPVOID)
-{
-    if (control == SERVICE_CONTROL_STOP) {
-        SetEvent(g_stopEvent);
-        return NO_ERROR;
-    }
-    return control == SERVICE_CONTROL_INTERROGATE ? NO_ERROR : ERROR_CALL_NOT_IMPLEMENTED;
 }
 
 SOCKET Listen(DWORD port)
@@ -109,10 +82,10 @@ SOCKET Listen(DWORD port)
     return s;
 }
 
-// Waits for the stop control, taking probe connections off the backlog.
-void Serve(SOCKET s)
+// Waits for the stop request, taking probe connections off the backlog.
+void Serve(HANDLE stopEvent, SOCKET s)
 {
-    while (WaitForSingleObject(g_stopEvent, 50) == WAIT_TIMEOUT) {
+    while (WaitForSingleObject(stopEvent, 50) == WAIT_TIMEOUT) {
         if (s == INVALID_SOCKET)
             continue;
         for (;;) {
@@ -124,21 +97,37 @@ void Serve(SOCKET s)
     }
 }
 
-void WINAPI ServiceMain(DWORD, LPWSTR*)
+// TermService's listener: the configured port, or the previous one while
+// StaleStarts lasts. Adds what happened to the "running" log line.
+SOCKET OpenListener(const std::wstring& config, DWORD starts, std::string& running)
 {
-    g_hStatus = RegisterServiceCtrlHandlerExW(g_name.c_str(), Handler, nullptr);
-    g_stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    Report(SERVICE_START_PENDING);
+    DWORD port = ReadDword(kWinStationsPath, L"PortNumber", 3389);
+    const DWORD last = ReadDword(config, L"LastPort", 0);
+    if (last != 0 && starts <= ReadDword(config, L"StaleStarts", 0))
+        port = last;
+    SOCKET s = Listen(port);
+    if (s != INVALID_SOCKET) {
+        WriteDword(config, L"LastPort", port);
+        running += " port=" + std::to_string(port);
+    } else {
+        running += " listen-failed port=" + std::to_string(port);
+    }
+    return s;
+}
 
-    const std::wstring config = kStandInPath + g_name;
+} // namespace
+
+void ServiceStart(const std::wstring& name, HANDLE stopEvent)
+{
+    const std::wstring config = kStandInPath + name;
     const DWORD starts = ReadDword(config, L"Starts", 0) + 1;
     WriteDword(config, L"Starts", starts);
-    Log("start");
+    Log(name, "start");
 
     const DWORD startDelay = ReadDword(config, L"StartDelayMs", 0);
-    bool stopped = startDelay > 0 && WaitForSingleObject(g_stopEvent, startDelay) == WAIT_OBJECT_0;
+    bool stopped = startDelay > 0 && WaitForSingleObject(stopEvent, startDelay) == WAIT_OBJECT_0;
     if (!stopped && ReadDword(config, L"NeverRun", 0)) {
-        WaitForSingleObject(g_stopEvent, INFINITE);
+        WaitForSingleObject(stopEvent, INFINITE);
         stopped = true;
     }
 
@@ -147,43 +136,19 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
     WSAStartup(MAKEWORD(2, 2), &wsa);
     if (!stopped) {
         std::string running = "running";
-        if (g_name == L"TermService" && !ReadDword(config, L"NoListen", 0)) {
-            DWORD port = ReadDword(kWinStationsPath, L"PortNumber", 3389);
-            const DWORD last = ReadDword(config, L"LastPort", 0);
-            if (last != 0 && starts <= ReadDword(config, L"StaleStarts", 0))
-                port = last;
-            s = Listen(port);
-            if (s != INVALID_SOCKET) {
-                WriteDword(config, L"LastPort", port);
-                running += " port=" + std::to_string(port);
-            } else {
-                running += " listen-failed port=" + std::to_string(port);
-            }
-        }
-        Report(SERVICE_RUNNING);
-        Log(running);
-        Serve(s);
+        if (name == L"TermService" && !ReadDword(config, L"NoListen", 0))
+            s = OpenListener(config, starts, running);
+        ReportStatus(SERVICE_RUNNING);
+        Log(name, running);
+        Serve(stopEvent, s);
     }
 
-    Report(SERVICE_STOP_PENDING);
+    ReportStatus(SERVICE_STOP_PENDING);
     if (s != INVALID_SOCKET)
         closesocket(s);
     WSACleanup();
     const DWORD stopDelay = ReadDword(config, L"StopDelayMs", 0);
     if (stopDelay)
         Sleep(stopDelay);
-    Log("stopped");
-    CloseHandle(g_stopEvent);
-    Report(SERVICE_STOPPED);
-}
-
-} // namespace
-
-int wmain(int argc, wchar_t** argv)
-{
-    g_name = argc > 1 ? argv[1] : L"TermService";
-    wchar_t name[64];
-    lstrcpynW(name, g_name.c_str(), 64);
-    SERVICE_TABLE_ENTRYW table[] = {{name, ServiceMain}, {nullptr, nullptr}};
-    return StartServiceCtrlDispatcherW(table) ? 0 : 1;
+    Log(name, "stopped");
 }

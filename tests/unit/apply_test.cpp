@@ -73,13 +73,14 @@ TEST_F(ApplyTest, CompletedCommandRunsEveryStageInOrder)
 TEST_F(ApplyTest, FailedWriteEndsWithStatusLeftAtTheRegistryStage)
 {
     struct Case {
+        int line;
         const char* label;
         bool winFails, tdsFails;
-    } cases[] = {{"WinStations write fails", true, false},
-                 {"Tds write fails", false, true},
-                 {"both fail", true, true}};
+    } cases[] = {{__LINE__, "WinStations write fails", true, false},
+                 {__LINE__, "Tds write fails", false, true},
+                 {__LINE__, "both fail", true, true}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
+        testing::ScopedTrace trace(__FILE__, c.line, c.label);
         SetUp();
         g_fake.winStations.writeFails = c.winFails;
         g_fake.tds.writeFails = c.tdsFails;
@@ -94,20 +95,21 @@ TEST_F(ApplyTest, FailedWriteEndsWithStatusLeftAtTheRegistryStage)
 TEST_F(ApplyTest, ReadBackFailsAtEachOfItsThreeTests)
 {
     struct Case {
+        int line;
         const char* label;
         void (*arrange)();
         std::vector<std::string> readBack;
     } cases[] = {
-        {"WinStations key will not open: no write failure, first test fails",
+        {__LINE__, "WinStations key will not open: no write failure, first test fails",
          [] { g_fake.winStations.exists = false; }, {"ReadPort"}},
-        {"WinStations value not a REG_DWORD", [] { g_fake.winStations.isDword = false; }, {"ReadPort"}},
-        {"WinStations value longer than 4 bytes", [] { g_fake.winStations.tooLong = true; },
+        {__LINE__, "WinStations value not a REG_DWORD", [] { g_fake.winStations.isDword = false; }, {"ReadPort"}},
+        {__LINE__, "WinStations value longer than 4 bytes", [] { g_fake.winStations.tooLong = true; },
          {"ReadPort", "QueryPortNumber(WinStations)"}},
-        {"Tds key missing", [] { g_fake.tds.exists = false; }, kReadBack},
-        {"Tds value unchanged", [] { g_fake.tds.ignoresWrites = true; }, kReadBack},
+        {__LINE__, "Tds key missing", [] { g_fake.tds.exists = false; }, kReadBack},
+        {__LINE__, "Tds value unchanged", [] { g_fake.tds.ignoresWrites = true; }, kReadBack},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
+        testing::ScopedTrace trace(__FILE__, c.line, c.label);
         SetUp();
         c.arrange();
         DoApply();
@@ -118,26 +120,27 @@ TEST_F(ApplyTest, ReadBackFailsAtEachOfItsThreeTests)
 TEST_F(ApplyTest, FirewallStepRepeatsOnceAndWarns)
 {
     struct Case {
+        int line;
         const char* label;
         std::deque<bool> adds, verifies;
         std::vector<std::string> calls;
         bool warned;
         unsigned int summaryIcon;
     } cases[] = {
-        {"first add fails: warning, no verification", {false}, {},
+        {__LINE__, "first add fails: warning, no verification", {false}, {},
          {"AddFirewallRules(50123)"}, true, 0x30},
-        {"first verification fails, second passes", {true, true}, {false, true},
+        {__LINE__, "first verification fails, second passes", {true, true}, {false, true},
          {"AddFirewallRules(50123)", "VerifyFirewallRules(50123)", "AddFirewallRules(50123)",
           "VerifyFirewallRules(50123)"}, false, 0x40},
-        {"both verifications fail", {true, true}, {false, false},
+        {__LINE__, "both verifications fail", {true, true}, {false, false},
          {"AddFirewallRules(50123)", "VerifyFirewallRules(50123)", "AddFirewallRules(50123)",
           "VerifyFirewallRules(50123)"}, true, 0x30},
-        {"second add's result is not looked at", {true, false}, {false, true},
+        {__LINE__, "second add's result is not looked at", {true, false}, {false, true},
          {"AddFirewallRules(50123)", "VerifyFirewallRules(50123)", "AddFirewallRules(50123)",
           "VerifyFirewallRules(50123)"}, false, 0x40},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
+        testing::ScopedTrace trace(__FILE__, c.line, c.label);
         SetUp();
         g_fake.addAnswers = c.adds;
         g_fake.verifyAnswers = c.verifies;

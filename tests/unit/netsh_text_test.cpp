@@ -18,20 +18,21 @@ TEST(NetshText, CommandLinesAreExact)
 TEST(NetshText, CountsEveryOccurrenceIncludingOverlaps)
 {
     struct Case {
+        int line;
         const char* output;
         unsigned long port;
         int hits;
     } cases[] = {
-        {"", 50123, 0},
-        {"LocalPort: 50123\r\nLocalPort: 50123\r\n", 50123, 2},
-        {"LocalPort: 50123\r\n", 50123, 1},
-        {"LocalPort: 150123\r\n", 50123, 1}, // inside a longer number still counts
-        {"11111", 1111, 2},                  // overlapping hits
-        {"Rule Name: x\r\nLocalPort: 5012\r\n", 50123, 0},
-        {"65535 65535 65535", 65535, 3},
+        {__LINE__, "", 50123, 0},
+        {__LINE__, "LocalPort: 50123\r\nLocalPort: 50123\r\n", 50123, 2},
+        {__LINE__, "LocalPort: 50123\r\n", 50123, 1},
+        {__LINE__, "LocalPort: 150123\r\n", 50123, 1}, // inside a longer number still counts
+        {__LINE__, "11111", 1111, 2},                  // overlapping hits
+        {__LINE__, "Rule Name: x\r\nLocalPort: 5012\r\n", 50123, 0},
+        {__LINE__, "65535 65535 65535", 65535, 3},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.output);
+        testing::ScopedTrace trace(__FILE__, c.line, c.output);
         EXPECT_EQ(c.hits, CountPortText(c.output, c.port));
     }
 }

@@ -8,7 +8,7 @@
 TEST(PortConversion, MatchesThe32BitRuntimeForAscii)
 {
     for (const ConversionCase& c : kConversionCases) {
-        SCOPED_TRACE(c.label);
+        testing::ScopedTrace trace(__FILE__, c.line, c.label);
         EXPECT_EQ(c.expected, ConvertPortTextPortable(c.text));
         EXPECT_EQ(c.expected, ConvertPortText(c.text));
     }

@@ -23,27 +23,29 @@ std::wstring Summary(const std::wstring& oldPort, const std::wstring& newPort, c
 }
 
 struct ReportCase {
+    int line;
     bool listening, svcRunning, fwOk;
     std::wstring status, fwLine, svcLine;
     unsigned int icon;
 };
 
 const ReportCase kCases[] = {
-    {true, true, true, kDone, kFwOk, kSvcOk, 0x40},
-    {true, true, false, kDone, kFwBad, kSvcOk, 0x30},
-    {true, false, true, kSvcWarn, kFwOk, kSvcOk, 0x30},
-    {true, false, false, kSvcWarn, kFwBad, kSvcOk, 0x30},
-    {false, true, true, kListenWarn, kFwOk, kSvcBad, 0x30},
-    {false, true, false, kListenWarn, kFwBad, kSvcBad, 0x30},
-    {false, false, true, kSvcWarn, kFwOk, kSvcBad, 0x30},
-    {false, false, false, kSvcWarn, kFwBad, kSvcBad, 0x30},
+    {__LINE__, true, true, true, kDone, kFwOk, kSvcOk, 0x40},
+    {__LINE__, true, true, false, kDone, kFwBad, kSvcOk, 0x30},
+    {__LINE__, true, false, true, kSvcWarn, kFwOk, kSvcOk, 0x30},
+    {__LINE__, true, false, false, kSvcWarn, kFwBad, kSvcOk, 0x30},
+    {__LINE__, false, true, true, kListenWarn, kFwOk, kSvcBad, 0x30},
+    {__LINE__, false, true, false, kListenWarn, kFwBad, kSvcBad, 0x30},
+    {__LINE__, false, false, true, kSvcWarn, kFwOk, kSvcBad, 0x30},
+    {__LINE__, false, false, false, kSvcWarn, kFwBad, kSvcBad, 0x30},
 };
 
 TEST(CompletionReport, AllEightCombinations)
 {
     for (const ReportCase& c : kCases) {
-        SCOPED_TRACE(testing::Message() << "listening " << c.listening << " svcRunning " << c.svcRunning
-                                        << " fwOk " << c.fwOk);
+        testing::ScopedTrace trace(__FILE__, c.line,
+                                   testing::Message() << "listening " << c.listening << " svcRunning "
+                                                      << c.svcRunning << " fwOk " << c.fwOk);
         FakeReset();
         ShowReport(3389, 50123, c.fwOk, c.svcRunning, c.listening);
         const std::vector<std::string> expected = {

@@ -33,6 +33,7 @@ std::string Current(const std::wstring& port)
 }
 
 struct ValidationCase {
+    int line;
     const char* name;
     std::wstring text;
     unsigned long configured;       // PortNumber of the WinStations key
@@ -54,41 +55,41 @@ void PrintTo(const ValidationCase& c, std::ostream* os)
 const std::wstring k31Zeros(31, L'0');
 
 const ValidationCase kCases[] = {
-    {"empty field", L"", 3389, true, true, {}, {}, {kRead, kRange}, false, 0, 0},
-    {"zero", L"0", 3389, true, true, {}, {}, {kRead, kRange}, false, 0, 0},
-    {"above 65535", L"65536", 3389, true, true, {}, {}, {kRead, kRange}, false, 0, 0},
-    {"2^32 + 8080 saturates", L"4294975376", 3389, true, true, {}, {}, {kRead, kRange}, false, 0, 0},
-    {"minus one wraps", L"-1", 3389, true, true, {}, {}, {kRead, kRange}, false, 0, 0},
-    {"only 31 characters count", k31Zeros + L"8080", 3389, true, true, {}, {}, {kRead, kRange}, false, 0, 0},
-    {"letters only", L"abc", 3389, true, true, {}, {}, {kRead, kRange}, false, 0, 0},
-    {"1023 reserved", L"1023", 3389, true, true, {}, {}, {kRead, Reserved(L"1023")}, false, 0, 0},
-    {"80 reserved before common", L"80", 3389, true, true, {}, {}, {kRead, Reserved(L"80")}, false, 0, 0},
-    {"1 reserved", L"1", 3389, true, true, {}, {}, {kRead, Reserved(L"1")}, false, 0, 0},
-    {"8080 common", L"8080", 3389, true, true, {}, {}, {kRead, Common(L"8080", L"HTTP 备用")}, false, 0, 0},
-    {"1433 common", L"1433", 3389, true, true, {}, {}, {kRead, Common(L"1433", L"SQL Server")}, false, 0, 0},
-    {"3306 common", L"3306", 3389, true, true, {}, {}, {kRead, Common(L"3306", L"MySQL")}, false, 0, 0},
-    {"6379 common", L"6379", 3389, true, true, {}, {}, {kRead, Common(L"6379", L"Redis")}, false, 0, 0},
-    {"27017 common", L"27017", 3389, true, true, {}, {}, {kRead, Common(L"27017", L"MongoDB")}, false, 0, 0},
-    {"1723 common", L"1723", 3389, true, true, {}, {}, {kRead, Common(L"1723", L"VPN PPTP")}, false, 0, 0},
-    {"9200 common", L"9200", 3389, true, true, {}, {}, {kRead, Common(L"9200", L"Elasticsearch")}, false, 0, 0},
-    {"in use", L"50000", 3389, true, true, {true}, {},
+    {__LINE__, "empty field", L"", 3389, true, true, {}, {}, {kRead, kRange}, false, 0, 0},
+    {__LINE__, "zero", L"0", 3389, true, true, {}, {}, {kRead, kRange}, false, 0, 0},
+    {__LINE__, "above 65535", L"65536", 3389, true, true, {}, {}, {kRead, kRange}, false, 0, 0},
+    {__LINE__, "2^32 + 8080 saturates", L"4294975376", 3389, true, true, {}, {}, {kRead, kRange}, false, 0, 0},
+    {__LINE__, "minus one wraps", L"-1", 3389, true, true, {}, {}, {kRead, kRange}, false, 0, 0},
+    {__LINE__, "only 31 characters count", k31Zeros + L"8080", 3389, true, true, {}, {}, {kRead, kRange}, false, 0, 0},
+    {__LINE__, "letters only", L"abc", 3389, true, true, {}, {}, {kRead, kRange}, false, 0, 0},
+    {__LINE__, "1023 reserved", L"1023", 3389, true, true, {}, {}, {kRead, Reserved(L"1023")}, false, 0, 0},
+    {__LINE__, "80 reserved before common", L"80", 3389, true, true, {}, {}, {kRead, Reserved(L"80")}, false, 0, 0},
+    {__LINE__, "1 reserved", L"1", 3389, true, true, {}, {}, {kRead, Reserved(L"1")}, false, 0, 0},
+    {__LINE__, "8080 common", L"8080", 3389, true, true, {}, {}, {kRead, Common(L"8080", L"HTTP 备用")}, false, 0, 0},
+    {__LINE__, "1433 common", L"1433", 3389, true, true, {}, {}, {kRead, Common(L"1433", L"SQL Server")}, false, 0, 0},
+    {__LINE__, "3306 common", L"3306", 3389, true, true, {}, {}, {kRead, Common(L"3306", L"MySQL")}, false, 0, 0},
+    {__LINE__, "6379 common", L"6379", 3389, true, true, {}, {}, {kRead, Common(L"6379", L"Redis")}, false, 0, 0},
+    {__LINE__, "27017 common", L"27017", 3389, true, true, {}, {}, {kRead, Common(L"27017", L"MongoDB")}, false, 0, 0},
+    {__LINE__, "1723 common", L"1723", 3389, true, true, {}, {}, {kRead, Common(L"1723", L"VPN PPTP")}, false, 0, 0},
+    {__LINE__, "9200 common", L"9200", 3389, true, true, {}, {}, {kRead, Common(L"9200", L"Elasticsearch")}, false, 0, 0},
+    {__LINE__, "in use", L"50000", 3389, true, true, {true}, {},
      {kRead, "ReadPort", "IsPortListening(50000)", InUse(L"50000")}, false, 0, 0},
-    {"already current, no probe", L"50000", 50000, true, true, {true}, {},
+    {__LINE__, "already current, no probe", L"50000", 50000, true, true, {true}, {},
      {kRead, "ReadPort", "ReadPort", Current(L"50000")}, false, 0, 0},
-    {"configured value of another type still counts", L"50000", 50000, true, false, {}, {},
+    {__LINE__, "configured value of another type still counts", L"50000", 50000, true, false, {}, {},
      {kRead, "ReadPort", "ReadPort", Current(L"50000")}, false, 0, 0},
-    {"1024 passes", L"1024", 3389, true, true, {}, {},
+    {__LINE__, "1024 passes", L"1024", 3389, true, true, {}, {},
      {kRead, "ReadPort", "IsPortListening(1024)", "ReadPort"}, true, 1024, 3389},
-    {"65535 passes", L"65535", 3389, true, true, {}, {},
+    {__LINE__, "65535 passes", L"65535", 3389, true, true, {}, {},
      {kRead, "ReadPort", "IsPortListening(65535)", "ReadPort"}, true, 65535, 3389},
-    {"blank, digits, letters", L" 12345abc", 3389, true, true, {}, {},
+    {__LINE__, "blank, digits, letters", L" 12345abc", 3389, true, true, {}, {},
      {kRead, "ReadPort", "IsPortListening(12345)", "ReadPort"}, true, 12345, 3389},
-    {"unreadable configured port gives old port 0", L"50000", 3389, false, true, {}, {},
+    {__LINE__, "unreadable configured port gives old port 0", L"50000", 3389, false, true, {}, {},
      {kRead, "ReadPort", "IsPortListening(50000)", "ReadPort"}, true, 50000, 0},
-    {"3389 answered No", L"3389", 50000, true, true, {}, {7}, {kRead, kAsk3389}, false, 0, 0},
-    {"3389 answered Yes while configured", L"3389", 3389, true, true, {}, {6},
+    {__LINE__, "3389 answered No", L"3389", 50000, true, true, {}, {7}, {kRead, kAsk3389}, false, 0, 0},
+    {__LINE__, "3389 answered Yes while configured", L"3389", 3389, true, true, {}, {6},
      {kRead, kAsk3389, "ReadPort", "ReadPort", Current(L"3389")}, false, 0, 0},
-    {"3389 answered Yes while another is configured", L"3389", 50000, true, true, {}, {6},
+    {__LINE__, "3389 answered Yes while another is configured", L"3389", 50000, true, true, {}, {6},
      {kRead, kAsk3389, "ReadPort", "IsPortListening(3389)", "ReadPort"}, true, 3389, 50000},
 };
 
@@ -97,6 +98,7 @@ class ValidationTest : public ::testing::TestWithParam<ValidationCase> {};
 TEST_P(ValidationTest, RulesInOrder)
 {
     const ValidationCase& c = GetParam();
+    testing::ScopedTrace trace(__FILE__, c.line, c.name);
     FakeReset();
     g_fake.newPortText = c.text;
     g_fake.winStations.value = c.configured;

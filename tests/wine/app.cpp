@@ -17,7 +17,7 @@ BOOL CALLBACK FindBox(HWND hwnd, LPARAM lParam)
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
     wchar_t cls[32] = {};
-    GetClassNameW(hwnd, cls, 32);
+    GetClassNameW(hwnd, cls, ARRAYSIZE(cls));
     if (pid == search->pid && lstrcmpW(cls, L"#32770") == 0 && IsWindowVisible(hwnd)) {
         search->found = hwnd;
         return FALSE;
@@ -82,7 +82,7 @@ HWND Control(const App& app, int id)
 std::wstring TextOf(HWND hwnd)
 {
     wchar_t text[1024] = {};
-    GetWindowTextW(hwnd, text, 1024);
+    GetWindowTextW(hwnd, text, ARRAYSIZE(text));
     return text;
 }
 
@@ -138,7 +138,7 @@ std::wstring BoxIcon(HWND box)
     HWND icon = nullptr;
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         wchar_t cls[16] = {};
-        GetClassNameW(child, cls, 16);
+        GetClassNameW(child, cls, ARRAYSIZE(cls));
         if (lstrcmpiW(cls, L"Static") == 0 && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
             icon = child;
     }

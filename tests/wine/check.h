@@ -20,3 +20,8 @@ std::string ToUtf8(const std::wstring& text);
 
 #define CHECK(x) CheckTrue((x), #x, __FILE__, __LINE__)
 #define CHECK_EQ(expected, actual) CheckEqual((expected), (actual), #actual, __FILE__, __LINE__)
+
+// The same for a row of a table of cases: a failure names the row's line
+// (give each row __LINE__), not the line of the loop that runs the table.
+#define CHECK_AT(line, x) CheckTrue((x), #x, __FILE__, (line))
+#define CHECK_EQ_AT(line, expected, actual) CheckEqual((expected), (actual), #actual, __FILE__, (line))

@@ -2,7 +2,7 @@
 // the 31-character limit of reading the new-port field.
 #include "check.h"
 #include "conversion_cases.h"
-#include "../../shell/ui.h"
+#include "../../workflow/ui.h"
 #include "../../shell/window.h"
 #include "../../workflow/portconv.h"
 
@@ -15,11 +15,11 @@ static void RuntimeAgreesWithPortableConversion()
     BeginCase("differential: runtime wcstoul and the portable conversion");
     for (const ConversionCase& c : kConversionCases) {
         const unsigned long runtime = wcstoul(c.text, nullptr, 10);
-        if (!CHECK_EQ(static_cast<long long>(c.expected), static_cast<long long>(runtime)))
+        if (!CHECK_EQ_AT(c.line, static_cast<long long>(c.expected), static_cast<long long>(runtime)))
             printf("  case: %s\n", c.label);
-        if (!CHECK_EQ(static_cast<long long>(runtime), static_cast<long long>(ConvertPortTextPortable(c.text))))
+        if (!CHECK_EQ_AT(c.line, static_cast<long long>(runtime), static_cast<long long>(ConvertPortTextPortable(c.text))))
             printf("  case: %s\n", c.label);
-        CHECK_EQ(static_cast<long long>(runtime), static_cast<long long>(ConvertPortText(c.text)));
+        CHECK_EQ_AT(c.line, static_cast<long long>(runtime), static_cast<long long>(ConvertPortText(c.text)));
     }
     // Beyond ASCII the runtime decides; shown for the record, not compared.
     printf("  note: runtime wcstoul of full-width \"８０８０\" gives %lu\n", wcstoul(L"\xFF18\xFF10\xFF18\xFF10", nullptr, 10));
@@ -36,13 +36,13 @@ static void FieldIsReadUpTo31Characters()
     SetWindowTextW(edit, text.c_str());
 
     wchar_t buffer[32];
-    wmemset(buffer, L'#', 32);
-    ReadNewPortText(buffer, 32);
+    wmemset(buffer, L'#', ARRAYSIZE(buffer));
+    ReadNewPortText(buffer, ARRAYSIZE(buffer));
     CHECK_EQ(std::wstring(31, L'0'), std::wstring(buffer));
     CHECK_EQ(0LL, static_cast<long long>(ConvertPortText(buffer)));
 
     SetWindowTextW(edit, L" 12345abc");
-    ReadNewPortText(buffer, 32);
+    ReadNewPortText(buffer, ARRAYSIZE(buffer));
     CHECK_EQ(12345LL, static_cast<long long>(ConvertPortText(buffer)));
     DestroyWindow(g_hwnd);
 }

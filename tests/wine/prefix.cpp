@@ -145,7 +145,7 @@ std::wstring FirewallStore()
     for (DWORD i = 0;; ++i) {
         wchar_t name[256];
         wchar_t data[1024];
-        DWORD nameLen = 256, dataSize = sizeof data - sizeof(wchar_t), type = 0;
+        DWORD nameLen = ARRAYSIZE(name), dataSize = sizeof data - sizeof(wchar_t), type = 0;
         if (RegEnumValueW(hKey, i, name, &nameLen, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize) !=
             ERROR_SUCCESS)
             break;
@@ -353,7 +353,7 @@ DWORD ProcessHandleCount(HANDLE process)
 std::wstring ModuleDirectory()
 {
     wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    DWORD n = GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
     std::wstring s(path, n);
     size_t slash = s.find_last_of(L"\\/");
     return slash == std::wstring::npos ? s : s.substr(0, slash);

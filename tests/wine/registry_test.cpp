@@ -7,6 +7,7 @@
 namespace {
 
 struct ReadPortCase {
+    int line;
     const char* name;
     void (*arrange)();
     bool result;
@@ -14,18 +15,18 @@ struct ReadPortCase {
 };
 
 const ReadPortCase kReadPortCases[] = {
-    {"REG_DWORD 3389", [] { SetDword(kWinStationsPath, L"PortNumber", 3389); }, true, 3389},
-    {"REG_DWORD 0", [] { SetDword(kWinStationsPath, L"PortNumber", 0); }, true, 0},
-    {"REG_DWORD above 65535 is returned as read", [] { SetDword(kWinStationsPath, L"PortNumber", 70000); }, true, 70000},
-    {"REG_BINARY of 4 bytes lands in the variable",
+    {__LINE__, "REG_DWORD 3389", [] { SetDword(kWinStationsPath, L"PortNumber", 3389); }, true, 3389},
+    {__LINE__, "REG_DWORD 0", [] { SetDword(kWinStationsPath, L"PortNumber", 0); }, true, 0},
+    {__LINE__, "REG_DWORD above 65535 is returned as read", [] { SetDword(kWinStationsPath, L"PortNumber", 70000); }, true, 70000},
+    {__LINE__, "REG_BINARY of 4 bytes lands in the variable",
      [] {
          const BYTE bytes[4] = {0x39, 0x30, 0x00, 0x00};
          SetBinary(kWinStationsPath, L"PortNumber", bytes, 4);
      },
      false, 12345},
-    {"value missing", [] { DeleteValue(kWinStationsPath, L"PortNumber"); }, false, 777},
-    {"key missing", [] { DeleteTree(kWinStationsPath); }, false, 777},
-    {"Tds key holds another number",
+    {__LINE__, "value missing", [] { DeleteValue(kWinStationsPath, L"PortNumber"); }, false, 777},
+    {__LINE__, "key missing", [] { DeleteTree(kWinStationsPath); }, false, 777},
+    {__LINE__, "Tds key holds another number",
      [] {
          SetDword(kWinStationsPath, L"PortNumber", 40000);
          SetDword(kTdsPath, L"PortNumber", 55555);
@@ -40,8 +41,8 @@ void ReadPortCases()
         ResetPortKeys(3389);
         c.arrange();
         unsigned long port = 777;
-        CHECK_EQ(c.result, ReadPort(port));
-        CHECK_EQ(c.port, static_cast<long long>(port));
+        CHECK_EQ_AT(c.line, c.result, ReadPort(port));
+        CHECK_EQ_AT(c.line, c.port, static_cast<long long>(port));
     }
 
     BeginCase("REG_SZ of the same name");

@@ -78,31 +78,32 @@ int RunStartup()
 void Decisions()
 {
     struct Case {
+        int line;
         const char* name;
         bool member, elevated, relaunchStarts;
         int relaunchCalls;
         bool refusal, window;
     } cases[] = {
-        {"a member: the window, no relaunch, no message", true, false, true, 0, false, true},
-        {"not a member: one relaunch, and this process ends quietly", false, false, true, 1, false, false},
-        {"not a member and the relaunch refused: the refusal once", false, false, false, 1, true, false},
-        {"elevated but no member: the refusal, no relaunch chain", false, true, true, 0, true, false},
+        {__LINE__, "a member: the window, no relaunch, no message", true, false, true, 0, false, true},
+        {__LINE__, "not a member: one relaunch, and this process ends quietly", false, false, true, 1, false, false},
+        {__LINE__, "not a member and the relaunch refused: the refusal once", false, false, false, 1, true, false},
+        {__LINE__, "elevated but no member: the refusal, no relaunch chain", false, true, true, 0, true, false},
     };
     for (const Case& c : cases) {
         BeginCase(c.name);
         g_member = c.member;
         g_elevated = c.elevated;
         g_relaunchStarts = c.relaunchStarts;
-        CHECK_EQ(0, RunStartup());
-        CHECK_EQ(c.relaunchCalls, g_relaunchCalls);
-        CHECK_EQ(c.window, g_seen.window);
-        CHECK_EQ(c.refusal ? 1 : 0, g_seen.boxes);
+        CHECK_EQ_AT(c.line, 0, RunStartup());
+        CHECK_EQ_AT(c.line, c.relaunchCalls, g_relaunchCalls);
+        CHECK_EQ_AT(c.line, c.window, g_seen.window);
+        CHECK_EQ_AT(c.line, c.refusal ? 1 : 0, g_seen.boxes);
         if (c.refusal) {
-            CHECK_EQ(std::wstring(L"本工具需要管理员权限, 请右键以管理员身份运行。"), g_seen.boxText);
-            CHECK_EQ(std::wstring(L"权限不足"), g_seen.boxCaption);
-            CHECK_EQ(std::wstring(L"warning"), g_seen.boxIcon);
-            CHECK(!g_seen.boxOwned);
-            CHECK(!g_seen.boxHasCancel);
+            CHECK_EQ_AT(c.line, std::wstring(L"本工具需要管理员权限, 请右键以管理员身份运行。"), g_seen.boxText);
+            CHECK_EQ_AT(c.line, std::wstring(L"权限不足"), g_seen.boxCaption);
+            CHECK_EQ_AT(c.line, std::wstring(L"warning"), g_seen.boxIcon);
+            CHECK_AT(c.line, !g_seen.boxOwned);
+            CHECK_AT(c.line, !g_seen.boxHasCancel);
         }
         UnregisterClassW(kWindowClass, GetModuleHandleW(nullptr));
     }

@@ -31,7 +31,7 @@ LRESULT CALLBACK TestWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         ++g_paints;
         g_lastPaint = GetTickCount64();
         wchar_t text[128] = {};
-        GetWindowTextW(GetDlgItem(hwnd, IDC_STATUS), text, 128);
+        GetWindowTextW(GetDlgItem(hwnd, IDC_STATUS), text, ARRAYSIZE(text));
         g_statusAtPaint = text;
         return 0;
     }
@@ -152,22 +152,23 @@ void QuitRequestIsKeptForTheEndOfTheCommand()
 std::wstring CurrentPortText()
 {
     wchar_t text[64] = {};
-    GetWindowTextW(GetDlgItem(g_hwnd, IDC_CURPORT), text, 64);
+    GetWindowTextW(GetDlgItem(g_hwnd, IDC_CURPORT), text, ARRAYSIZE(text));
     return text;
 }
 
 void CurrentPortField()
 {
     struct Case {
+        int line;
         const char* name;
         void (*arrange)();
         const wchar_t* shown;
     } cases[] = {
-        {"configured 3389", [] { SetDword(kWinStationsPath, L"PortNumber", 3389); }, L"3389"},
-        {"configured 65535", [] { SetDword(kWinStationsPath, L"PortNumber", 65535); }, L"65535"},
-        {"value missing", [] { DeleteValue(kWinStationsPath, L"PortNumber"); }, L"0"},
-        {"value of another type", [] { SetString(kWinStationsPath, L"PortNumber", L"3389"); }, L"0"},
-        {"key missing", [] { DeleteTree(kWinStationsPath); }, L"0"},
+        {__LINE__, "configured 3389", [] { SetDword(kWinStationsPath, L"PortNumber", 3389); }, L"3389"},
+        {__LINE__, "configured 65535", [] { SetDword(kWinStationsPath, L"PortNumber", 65535); }, L"65535"},
+        {__LINE__, "value missing", [] { DeleteValue(kWinStationsPath, L"PortNumber"); }, L"0"},
+        {__LINE__, "value of another type", [] { SetString(kWinStationsPath, L"PortNumber", L"3389"); }, L"0"},
+        {__LINE__, "key missing", [] { DeleteTree(kWinStationsPath); }, L"0"},
     };
     for (const Case& c : cases) {
         BeginCase(c.name);
@@ -175,7 +176,7 @@ void CurrentPortField()
         SetWindowTextW(GetDlgItem(g_hwnd, IDC_CURPORT), L"stale");
         c.arrange();
         FillCurrentPort();
-        CHECK_EQ(std::wstring(c.shown), CurrentPortText());
+        CHECK_EQ_AT(c.line, std::wstring(c.shown), CurrentPortText());
     }
     ResetPortKeys(3389);
 }

@@ -20,6 +20,7 @@ const COLORREF kDark = RGB(32, 38, 48);
 const COLORREF kHint = RGB(120, 128, 138);
 
 struct ControlSpec {
+    int line;
     int id;
     const wchar_t* cls;
     DWORD style; // as Wine reports it
@@ -31,11 +32,11 @@ struct ControlSpec {
 // created with (0x50812801 and 0x50812001) when there is no
 // WS_EX_CLIENTEDGE, because it draws that border itself.
 const ControlSpec kControls[] = {
-    {1001, L"Edit", 0x50012801, {30, 78, 160, 108}, L"3389"},
-    {1002, L"Edit", 0x50012001, {210, 78, 340, 108}, L""},
-    {1003, L"Button", 0x5001000B, {30, 132, 160, 166}, L"确认修改"},
-    {1004, L"Button", 0x5001000B, {180, 132, 280, 166}, L"退出"},
-    {1005, L"Static", 0x50800200, {30, 172, 340, 200}, L"准备就绪, 点击确认修改执行 RDP 端口变更操作"},
+    {__LINE__, 1001, L"Edit", 0x50012801, {30, 78, 160, 108}, L"3389"},
+    {__LINE__, 1002, L"Edit", 0x50012001, {210, 78, 340, 108}, L""},
+    {__LINE__, 1003, L"Button", 0x5001000B, {30, 132, 160, 166}, L"确认修改"},
+    {__LINE__, 1004, L"Button", 0x5001000B, {180, 132, 280, 166}, L"退出"},
+    {__LINE__, 1005, L"Static", 0x50800200, {30, 172, 340, 200}, L"准备就绪, 点击确认修改执行 RDP 端口变更操作"},
 };
 
 RECT ChildRect(HWND parent, HWND child)
@@ -68,7 +69,7 @@ void WindowAndControls(const App& app)
 {
     BeginCase("class, title, outer size, frame");
     wchar_t cls[64] = {};
-    GetClassNameW(app.hwnd, cls, 64);
+    GetClassNameW(app.hwnd, cls, ARRAYSIZE(cls));
     CHECK_EQ(std::wstring(L"ZvRdpPortWnd"), std::wstring(cls));
     CHECK_EQ(std::wstring(L"Zelvor - Tarnwick - zvnet.example"), TextOf(app.hwnd));
     RECT outer;
@@ -92,18 +93,18 @@ void WindowAndControls(const App& app)
         wsprintfA(name, "control %d", c.id);
         BeginCase(name);
         HWND h = Control(app, c.id);
-        if (!CHECK(h != nullptr))
+        if (!CHECK_AT(c.line, h != nullptr))
             continue;
         wchar_t ctlClass[32] = {};
-        GetClassNameW(h, ctlClass, 32);
-        CHECK_EQ(std::wstring(c.cls), std::wstring(ctlClass));
-        CHECK_EQ(static_cast<long long>(c.style), static_cast<long long>(static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE))));
+        GetClassNameW(h, ctlClass, ARRAYSIZE(ctlClass));
+        CHECK_EQ_AT(c.line, std::wstring(c.cls), std::wstring(ctlClass));
+        CHECK_EQ_AT(c.line, static_cast<long long>(c.style), static_cast<long long>(static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE))));
         const RECT r = ChildRect(app.hwnd, h);
-        CHECK_EQ(c.rect.left, r.left);
-        CHECK_EQ(c.rect.top, r.top);
-        CHECK_EQ(c.rect.right, r.right);
-        CHECK_EQ(c.rect.bottom, r.bottom);
-        CHECK_EQ(std::wstring(c.text), c.id <= 1002 ? FieldText(h) : TextOf(h));
+        CHECK_EQ_AT(c.line, c.rect.left, r.left);
+        CHECK_EQ_AT(c.line, c.rect.top, r.top);
+        CHECK_EQ_AT(c.line, c.rect.right, r.right);
+        CHECK_EQ_AT(c.line, c.rect.bottom, r.bottom);
+        CHECK_EQ_AT(c.line, std::wstring(c.text), c.id <= 1002 ? FieldText(h) : TextOf(h));
     }
 }
 

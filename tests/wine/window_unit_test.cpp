@@ -63,29 +63,30 @@ Capture Draw(bool primary, UINT state, const wchar_t* caption)
 void ButtonSchemes()
 {
     struct Case {
+        int line;
         const char* name;
         bool primary;
         UINT state;
         COLORREF fill, caption;
     } cases[] = {
-        {"apply at rest", true, 0, RGB(24, 116, 235), RGB(255, 255, 255)},
-        {"apply pressed", true, ODS_SELECTED, RGB(13, 86, 180), RGB(255, 255, 255)},
-        {"exit at rest", false, 0, RGB(228, 231, 236), RGB(32, 38, 48)},
-        {"exit pressed", false, ODS_SELECTED, RGB(206, 210, 218), RGB(32, 38, 48)},
-        {"disabled looks enabled", true, ODS_DISABLED, RGB(24, 116, 235), RGB(255, 255, 255)},
+        {__LINE__, "apply at rest", true, 0, RGB(24, 116, 235), RGB(255, 255, 255)},
+        {__LINE__, "apply pressed", true, ODS_SELECTED, RGB(13, 86, 180), RGB(255, 255, 255)},
+        {__LINE__, "exit at rest", false, 0, RGB(228, 231, 236), RGB(32, 38, 48)},
+        {__LINE__, "exit pressed", false, ODS_SELECTED, RGB(206, 210, 218), RGB(32, 38, 48)},
+        {__LINE__, "disabled looks enabled", true, ODS_DISABLED, RGB(24, 116, 235), RGB(255, 255, 255)},
     };
     const RECT all = {0, 0, kW, kH};
     for (const Case& c : cases) {
         BeginCase(c.name);
         Capture shot = Draw(c.primary, c.state, c.primary ? L"确认修改" : L"退出");
-        CHECK_EQ(static_cast<long long>(c.fill), static_cast<long long>(shot.At(3, kH / 2)));
-        CHECK_EQ(static_cast<long long>(c.fill), static_cast<long long>(shot.At(kW / 2, 2)));
-        CHECK(CountColour(shot, all, c.fill) > kW * kH * 6 / 10);
-        CHECK(CountNear(shot, {40, 5, 90, 29}, c.caption, 40) > 10); // caption in the middle
+        CHECK_EQ_AT(c.line, static_cast<long long>(c.fill), static_cast<long long>(shot.At(3, kH / 2)));
+        CHECK_EQ_AT(c.line, static_cast<long long>(c.fill), static_cast<long long>(shot.At(kW / 2, 2)));
+        CHECK_AT(c.line, CountColour(shot, all, c.fill) > kW * kH * 6 / 10);
+        CHECK_AT(c.line, CountNear(shot, {40, 5, 90, 29}, c.caption, 40) > 10); // caption in the middle
         // The corners of the 6 x 6 rounded region are not painted.
         for (POINT p : {POINT{0, 0}, POINT{kW - 1, 0}, POINT{0, kH - 1}, POINT{kW - 1, kH - 1}})
-            CHECK_EQ(static_cast<long long>(kSentinel), static_cast<long long>(shot.At(p.x, p.y)));
-        CHECK_EQ(static_cast<long long>(c.fill), static_cast<long long>(shot.At(3, 3)));
+            CHECK_EQ_AT(c.line, static_cast<long long>(kSentinel), static_cast<long long>(shot.At(p.x, p.y)));
+        CHECK_EQ_AT(c.line, static_cast<long long>(c.fill), static_cast<long long>(shot.At(3, 3)));
     }
 
     BeginCase("focus rectangle along the whole edge, over fill and caption");
@@ -118,8 +119,8 @@ HWND MakeMainWindow()
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     wc.lpszClassName = kWindowClass;
     RegisterClassW(&wc);
-    HWND hwnd = CreateWindowExW(0, kWindowClass, kWindowTitle, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                                CW_USEDEFAULT, CW_USEDEFAULT, 420, 280, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND hwnd = CreateWindowExW(0, kWindowClass, kWindowTitle, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                                kWindowWidth, kWindowHeight, nullptr, nullptr, wc.hInstance, nullptr);
     ShowWindow(hwnd, SW_SHOW);
     UpdateWindow(hwnd);
     return hwnd;
@@ -166,12 +167,13 @@ CloseBy g_closeBy = CLOSE_BY_EXIT_BUTTON;
 void DeferredRequests()
 {
     struct Case {
+        int line;
         const char* name;
         CloseBy by;
     } cases[] = {
-        {"during a command: a second apply starts nothing, the exit button waits for the end", CLOSE_BY_EXIT_BUTTON},
-        {"during a command: WM_CLOSE waits for the end", CLOSE_BY_WM_CLOSE},
-        {"during a command: the close box waits for the end", CLOSE_BY_CLOSE_BOX},
+        {__LINE__, "during a command: a second apply starts nothing, the exit button waits for the end", CLOSE_BY_EXIT_BUTTON},
+        {__LINE__, "during a command: WM_CLOSE waits for the end", CLOSE_BY_WM_CLOSE},
+        {__LINE__, "during a command: the close box waits for the end", CLOSE_BY_CLOSE_BOX},
     };
     for (const Case& c : cases) {
         BeginCase(c.name);
@@ -181,13 +183,13 @@ void DeferredRequests()
         g_maxDepth = 0;
         g_windowAliveInside = false;
         SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDC_APPLY, BN_CLICKED), 0);
-        CHECK_EQ(1, g_applyCalls);
-        CHECK_EQ(1, g_maxDepth);
-        CHECK(g_windowAliveInside);
-        CHECK(!IsWindow(hwnd)); // closed as soon as the command ended
+        CHECK_EQ_AT(c.line, 1, g_applyCalls);
+        CHECK_EQ_AT(c.line, 1, g_maxDepth);
+        CHECK_AT(c.line, g_windowAliveInside);
+        CHECK_AT(c.line, !IsWindow(hwnd)); // closed as soon as the command ended
         MSG msg;
-        CHECK(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-        CHECK_EQ(0LL, static_cast<long long>(msg.wParam));
+        CHECK_AT(c.line, PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+        CHECK_EQ_AT(c.line, 0LL, static_cast<long long>(msg.wParam));
     }
 
     BeginCase("without a running command the exit button closes at once");

@@ -1,7 +1,8 @@
-// What the Apply command uses of the main window: the status line, the
+// What the Apply command needs of the window: the status line, the
 // message-pumping waits, the two port fields and message boxes owned by the
-// window. Declared without Windows types so that the command's logic builds
-// and is tested anywhere.
+// main window. Implemented in shell/status.cpp, faked in tests/fakes/.
+// Declared without Windows types so that the command's logic builds and is
+// tested anywhere.
 #pragma once
 
 // Message box flags and the answers the command looks at (the MB_ and ID
