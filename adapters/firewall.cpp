@@ -1,8 +1,9 @@
 // The program's pair of inbound firewall rules, through netsh. netsh is
-// always started by its full path in the system directory, so that no
-// netsh.exe beside the program or in the current directory can stand in for
-// it, and the read-back takes netsh's output through a pipe, not a file.
-// These calls block without dispatching window messages.
+// always started by its full path in the system directory and with that
+// directory as its current directory, so that no netsh.exe beside the
+// program, and nothing netsh looks up relative to where it runs, can come
+// from the program's folder; the read-back takes netsh's output through a
+// pipe, not a file. These calls block without dispatching window messages.
 #include "firewall.h"
 
 #include "netsh_text.h"
@@ -17,15 +18,16 @@ const DWORD kNetshTimeoutMs = 30000;
 const DWORD kShowTimeoutMs = 15000;
 const DWORD kReadSliceMs = 20;
 const size_t kMaxOutputBytes = 1 << 20; // far above any listing of two rules
+const wchar_t kNetshName[] = L"\\netsh.exe";
 
 // Empty when the system directory cannot be had.
-std::wstring NetshPath()
+std::wstring SystemDirectory()
 {
     wchar_t dir[MAX_PATH];
     UINT len = GetSystemDirectoryW(dir, ARRAYSIZE(dir));
     if (len == 0 || len >= ARRAYSIZE(dir))
         return std::wstring();
-    return std::wstring(dir, len) + L"\\netsh.exe";
+    return std::wstring(dir, len);
 }
 
 // Takes whatever the pipe holds now, without blocking.
@@ -48,9 +50,10 @@ void DrainPipe(HANDLE hRead, std::string& output)
 // the bound; it is then left running and its output is not used.
 bool CaptureNetsh(const std::wstring& arguments, DWORD timeoutMs, std::string& output)
 {
-    std::wstring app = NetshPath();
-    if (app.empty())
+    const std::wstring dir = SystemDirectory();
+    if (dir.empty())
         return false;
+    const std::wstring app = dir + kNetshName;
     std::wstring cmdLine = L"netsh.exe " + arguments;
 
     SECURITY_ATTRIBUTES sa = {};
@@ -69,7 +72,7 @@ bool CaptureNetsh(const std::wstring& arguments, DWORD timeoutMs, std::string& o
     si.hStdOutput = hWrite; // no standard input; errors go nowhere
     PROCESS_INFORMATION pi = {};
     BOOL started = CreateProcessW(app.c_str(), &cmdLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                  nullptr, nullptr, &si, &pi);
+                                  nullptr, dir.c_str(), &si, &pi);
     // Only the child's copy of the write end may stay open.
     CloseHandle(hWrite);
     if (!started) {
@@ -100,9 +103,10 @@ bool CaptureNetsh(const std::wstring& arguments, DWORD timeoutMs, std::string& o
 
 bool RunNetsh(const std::wstring& arguments)
 {
-    std::wstring app = NetshPath();
-    if (app.empty())
+    const std::wstring dir = SystemDirectory();
+    if (dir.empty())
         return false;
+    const std::wstring app = dir + kNetshName;
     std::wstring cmdLine = L"netsh.exe " + arguments;
 
     STARTUPINFOW si = {};
@@ -111,7 +115,7 @@ bool RunNetsh(const std::wstring& arguments)
     si.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessW(app.c_str(), &cmdLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                        nullptr, nullptr, &si, &pi))
+                        nullptr, dir.c_str(), &si, &pi))
         return false;
     WaitForSingleObject(pi.hProcess, kNetshTimeoutMs);
     // STILL_ACTIVE after the bound, or a failed query leaving 1: both false.

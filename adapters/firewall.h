@@ -3,8 +3,8 @@
 
 #include <string>
 
-// Runs "netsh.exe <arguments>" hidden from the system directory; true when it
-// exited with code 0 within 30000 ms.
+// Runs "netsh.exe <arguments>" hidden, from the system directory and with it
+// as the current directory; true when it exited with code 0 within 30000 ms.
 bool RunNetsh(const std::wstring& arguments);
 
 // Deletes every rule of the program's name, then adds the TCP rule and, when

@@ -2,6 +2,8 @@
 // and the IPv4 TCP listener table. Both block without dispatching messages.
 #include "probes.h"
 
+#include "probe_rules.h"
+
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <mstcpip.h>
@@ -16,6 +18,69 @@ const DWORD kSocketTimeoutMs = 1500;
 // The table can grow between the size query and the fetch; a few fresh
 // tries keep a busy port from passing as free.
 const int kTableAttempts = 4;
+
+typedef LONG(WINAPI* RtlGetVersionFn)(OSVERSIONINFOW*);
+typedef DWORD(WINAPI* GetExtendedTcpTableFn)(PVOID, PDWORD, BOOL, ULONG, TCP_TABLE_CLASS, ULONG);
+
+// RtlGetVersion, because GetVersionExW reports Windows 8 to a program whose
+// manifest names no supported system. ntdll is in every process; nothing is
+// loaded or released.
+bool SystemHonoursNoSynRetransmissions()
+{
+    HMODULE hNtdll = GetModuleHandleW(L"ntdll.dll");
+    if (!hNtdll)
+        return false;
+    RtlGetVersionFn rtlGetVersion =
+        reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(GetProcAddress(hNtdll, "RtlGetVersion")));
+    if (!rtlGetVersion)
+        return false;
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (rtlGetVersion(&version) != 0)
+        return false;
+    return HonoursNoSynRetransmissions(version.dwMajorVersion, version.dwBuildNumber);
+}
+
+// Windows retransmits a SYN that a closed loopback port resets, so a refused
+// connect blocks about 2 s, frozen window and all. Without retransmissions
+// it returns at once, and a live listener still answers the first SYN. Sent
+// only where the value means "none"; elsewhere the socket stays as it is.
+void AskForNoSynRetransmissions(SOCKET s)
+{
+    if (!SystemHonoursNoSynRetransmissions())
+        return;
+    TCP_INITIAL_RTO_PARAMETERS rto = {};
+    rto.Rtt = TCP_INITIAL_RTO_UNSPECIFIED_RTT;
+    rto.MaxSynRetransmissions = TCP_INITIAL_RTO_NO_SYN_RETRANSMISSIONS;
+    DWORD returned = 0;
+    WSAIoctl(s, SIO_TCP_INITIAL_RTO, &rto, sizeof rto, nullptr, 0, &returned, nullptr, nullptr);
+}
+
+// The listener table through the given GetExtendedTcpTable.
+bool FindListener(GetExtendedTcpTableFn getTable, unsigned short port)
+{
+    const DWORD wanted = htons(port);
+    for (int attempt = 0; attempt < kTableAttempts; ++attempt) {
+        DWORD dwSize = 0;
+        getTable(nullptr, &dwSize, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0);
+        if (dwSize == 0)
+            return false;
+        std::vector<BYTE> buffer(dwSize, 0);
+        DWORD rc = getTable(buffer.data(), &dwSize, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0);
+        if (rc == ERROR_INSUFFICIENT_BUFFER)
+            continue;
+        if (rc != NO_ERROR)
+            return false;
+        const MIB_TCPTABLE_OWNER_PID* table = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buffer.data());
+        for (DWORD i = 0; i < table->dwNumEntries; ++i) {
+            const MIB_TCPROW_OWNER_PID& row = table->table[i];
+            if (row.dwLocalPort == wanted && row.dwState == MIB_TCP_STATE_LISTEN)
+                return true;
+        }
+        return false;
+    }
+    return false;
+}
 
 } // namespace
 
@@ -38,16 +103,7 @@ bool CanConnectLocal(unsigned short port)
     DWORD timeout = kSocketTimeoutMs;
     setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
     setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
-
-    // Windows retransmits a SYN that a closed loopback port resets, so a
-    // refused connect would block about 2 s, frozen window and all. Without
-    // retransmissions it returns at once; a live listener answers the first
-    // SYN. Where the system refuses the option, nothing changes.
-    TCP_INITIAL_RTO_PARAMETERS rto = {};
-    rto.Rtt = TCP_INITIAL_RTO_UNSPECIFIED_RTT;
-    rto.MaxSynRetransmissions = TCP_INITIAL_RTO_NO_SYN_RETRANSMISSIONS;
-    DWORD returned = 0;
-    WSAIoctl(s, SIO_TCP_INITIAL_RTO, &rto, sizeof rto, nullptr, 0, &returned, nullptr, nullptr);
+    AskForNoSynRetransmissions(s);
 
     sockaddr_in addr = {};
     addr.sin_family = AF_INET;
@@ -58,27 +114,17 @@ bool CanConnectLocal(unsigned short port)
     return rc == 0;
 }
 
+// iphlpapi.dll is not one of the system's known DLLs, so a static import
+// would take a copy beside the program first. It is loaded from the system
+// directory, for this call only, like every other resource of a probe.
 bool IsPortListening(unsigned short port)
 {
-    const DWORD wanted = htons(port);
-    for (int attempt = 0; attempt < kTableAttempts; ++attempt) {
-        DWORD dwSize = 0;
-        GetExtendedTcpTable(nullptr, &dwSize, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0);
-        if (dwSize == 0)
-            return false;
-        std::vector<BYTE> buffer(dwSize, 0);
-        DWORD rc = GetExtendedTcpTable(buffer.data(), &dwSize, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0);
-        if (rc == ERROR_INSUFFICIENT_BUFFER)
-            continue;
-        if (rc != NO_ERROR)
-            return false;
-        const MIB_TCPTABLE_OWNER_PID* table = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buffer.data());
-        for (DWORD i = 0; i < table->dwNumEntries; ++i) {
-            const MIB_TCPROW_OWNER_PID& row = table->table[i];
-            if (row.dwLocalPort == wanted && row.dwState == MIB_TCP_STATE_LISTEN)
-                return true;
-        }
+    HMODULE hIphlpapi = LoadLibraryExW(L"iphlpapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!hIphlpapi)
         return false;
-    }
-    return false;
+    GetExtendedTcpTableFn getTable = reinterpret_cast<GetExtendedTcpTableFn>(
+        reinterpret_cast<void*>(GetProcAddress(hIphlpapi, "GetExtendedTcpTable")));
+    const bool listening = getTable && FindListener(getTable, port);
+    FreeLibrary(hIphlpapi);
+    return listening;
 }

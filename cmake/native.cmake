@@ -16,6 +16,7 @@ add_executable(unit_tests
   tests/unit/apply_test.cpp
   tests/unit/netsh_text_test.cpp
   tests/unit/portconv_test.cpp
+  tests/unit/probe_rules_test.cpp
   tests/unit/report_test.cpp
   tests/unit/restart_test.cpp
   tests/unit/validate_test.cpp)

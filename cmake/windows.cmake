@@ -5,7 +5,12 @@ enable_language(RC)
 
 set(SIZE_FLAGS -Os -ffunction-sections -fdata-sections)
 set(STATIC_LINK -static -municode -Wl,--gc-sections -s)
-set(SYSTEM_LIBS ws2_32 iphlpapi comctl32 gdi32 user32 advapi32 shell32)
+# The program imports only DLLs that Windows never takes from the program's
+# folder: its known DLLs, and comctl32, which the manifest redirects to the
+# side-by-side store. iphlpapi is loaded at run time from the system
+# directory. The test programs may import more.
+set(PROGRAM_LIBS ws2_32 comctl32 gdi32 user32 advapi32 shell32)
+set(SYSTEM_LIBS ${PROGRAM_LIBS} iphlpapi)
 
 set(ADAPTER_SOURCES
   adapters/firewall.cpp
@@ -18,11 +23,19 @@ set(SHELL_SOURCES
   shell/window.cpp)
 
 add_executable(ZelvorTarnwick WIN32
-  shell/main.cpp shell/elevation.cpp ${SHELL_SOURCES} ${ADAPTER_SOURCES} ${CORE_SOURCES} res/app.rc)
+  shell/main.cpp shell/elevation.cpp shell/loadconfig.cpp ${SHELL_SOURCES} ${ADAPTER_SOURCES} ${CORE_SOURCES}
+  res/app.rc)
 target_compile_options(ZelvorTarnwick PRIVATE ${SIZE_FLAGS})
 target_compile_definitions(ZelvorTarnwick PRIVATE UNICODE _UNICODE)
-target_link_options(ZelvorTarnwick PRIVATE ${STATIC_LINK} -mwindows)
-target_link_libraries(ZelvorTarnwick PRIVATE ${SYSTEM_LIBS})
+target_link_options(ZelvorTarnwick PRIVATE ${STATIC_LINK} -mwindows
+  -Wl,--require-defined=_load_config_used -Wl,-Map=${CMAKE_BINARY_DIR}/ZelvorTarnwick.map)
+target_link_libraries(ZelvorTarnwick PRIVATE ${PROGRAM_LIBS})
+# GNU ld keeps the load configuration but leaves its directory entry empty.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+add_custom_command(TARGET ZelvorTarnwick POST_BUILD
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/cmake/pe-load-config.py
+    $<TARGET_FILE:ZelvorTarnwick> ${CMAKE_BINARY_DIR}/ZelvorTarnwick.map
+  VERBATIM)
 set_source_files_properties(res/app.rc PROPERTIES
   OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/res/app.manifest;${CMAKE_SOURCE_DIR}/res/app.ico")
 
@@ -62,8 +75,8 @@ endfunction()
 
 add_wine_test(conversion_test shell/status.cpp adapters/registry.cpp workflow/portconv.cpp ${COMMON_SOURCES})
 add_wine_test(registry_test adapters/registry.cpp)
-add_wine_test(probes_test adapters/probes.cpp)
-add_wine_test(services_test adapters/services.cpp adapters/probes.cpp workflow/restart.cpp
+add_wine_test(probes_test adapters/probes.cpp adapters/probe_rules.cpp)
+add_wine_test(services_test adapters/services.cpp adapters/probes.cpp adapters/probe_rules.cpp workflow/restart.cpp
   shell/status.cpp adapters/registry.cpp ${COMMON_SOURCES})
 add_wine_test(waits_test shell/status.cpp adapters/registry.cpp ${COMMON_SOURCES})
 add_wine_test(firewall_test adapters/firewall.cpp adapters/netsh_text.cpp ${COMMON_SOURCES})
@@ -75,6 +88,11 @@ foreach(t ${WINE_TESTS})
   add_test(NAME ${t} COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} ${t}.exe)
   set_tests_properties(${t} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
 endforeach()
+
+# The loopback probe under the Windows versions Wine can report.
+add_wine_test(probe_version_check adapters/probes.cpp adapters/probe_rules.cpp)
+add_test(NAME probe_versions_test COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/probe-versions-test.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(probe_versions_test PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
 
 # The window, driven in this process (with a scripted DoApply) and from
 # another process against the real program; its resources; its imports.
@@ -121,11 +139,47 @@ add_wine_program(bench SOURCES tests/bench/bench.cpp)
 target_link_libraries(bench PRIVATE wine_capture wine_support)
 add_dependencies(bench ZelvorTarnwick minimal_window)
 
+# DLL planting: marker DLLs under the names the program loads, each
+# forwarding to the system directory's DLL of that name (its .def made from
+# Wine's own copy), a control program without defences, and the test that
+# plants them beside a copy of the program.
+set(WINE_DLL_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows CACHE PATH "Wine's own 64-bit DLLs")
+set(PLANTED_NAMES iphlpapi dnsapi comctl32)
+set(PLANTED_TARGETS)
+foreach(name ${PLANTED_NAMES})
+  set(def ${CMAKE_BINARY_DIR}/planted-defs/${name}.def)
+  add_custom_command(OUTPUT ${def}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/planted-defs
+    COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tests/standins/marker_def.py ${WINE_DLL_DIR}/${name}.dll ${name} ${def}
+    DEPENDS ${CMAKE_SOURCE_DIR}/tests/standins/marker_def.py ${WINE_DLL_DIR}/${name}.dll
+    VERBATIM)
+  add_library(marker_${name} SHARED tests/standins/marker_dll.cpp ${def})
+  set_target_properties(marker_${name} PROPERTIES OUTPUT_NAME ${name} PREFIX "" IMPORT_PREFIX "marker_"
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
+  target_compile_definitions(marker_${name} PRIVATE UNICODE _UNICODE)
+  target_link_options(marker_${name} PRIVATE -static -s)
+  list(APPEND PLANTED_TARGETS marker_${name})
+endforeach()
+add_wine_program(planted_control SOURCES tests/standins/planted_control.cpp)
+add_wine_test(planted_test)
+target_link_libraries(planted_test PRIVATE wine_capture)
+add_dependencies(planted_test ZelvorTarnwick planted_control ${PLANTED_TARGETS})
+add_test(NAME planted_test COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} planted_test.exe)
+# Windows' search order for the planted names: a DLL beside the program first.
+string(REPLACE ";" "," PLANTED_LIST "${PLANTED_NAMES}")
+set_tests_properties(planted_test PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE
+  ENVIRONMENT "ZV_DLLOVERRIDES=${PLANTED_LIST}=n,b")
+
 # Start-up decisions: wWinMain linked with faked elevation calls, and the
 # real relaunch in a helper.
 add_wine_program(relaunch_probe SOURCES tests/wine/relaunch_probe.cpp shell/elevation.cpp)
 add_wine_test(startup_test shell/main.cpp ${SHELL_SOURCES} ${ADAPTER_SOURCES} ${CORE_SOURCES})
 target_link_libraries(startup_test PRIVATE wine_capture)
-add_dependencies(startup_test relaunch_probe)
+# A DLL beside startup_test.exe that only a search of the program's folder finds.
+add_library(zv_search_marker SHARED tests/standins/marker_dll.cpp)
+set_target_properties(zv_search_marker PROPERTIES PREFIX "" IMPORT_PREFIX "marker_")
+target_compile_definitions(zv_search_marker PRIVATE UNICODE _UNICODE)
+target_link_options(zv_search_marker PRIVATE -static -s)
+add_dependencies(startup_test relaunch_probe zv_search_marker)
 add_test(NAME startup_test COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} startup_test.exe)
 set_tests_properties(startup_test PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)

@@ -7,8 +7,32 @@
 
 #include <commctrl.h>
 
+namespace {
+
+typedef BOOL(WINAPI* SetDefaultDllDirectoriesFn)(DWORD);
+
+// The program runs elevated, often from a download folder that others can
+// write to. From here on every DLL that the system's own DLLs load (themes,
+// composition and the like) comes from the system directory only, never
+// from the program's folder or the current directory. Windows 7 without
+// KB2533623 lacks the call; the program goes on without it.
+void KeepDllSearchInSystemDirectory()
+{
+    HMODULE hKernel32 = GetModuleHandleW(L"kernel32.dll");
+    if (!hKernel32)
+        return;
+    SetDefaultDllDirectoriesFn setDefaultDllDirectories = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+        reinterpret_cast<void*>(GetProcAddress(hKernel32, "SetDefaultDllDirectories")));
+    if (setDefaultDllDirectories)
+        setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+} // namespace
+
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int nCmdShow)
 {
+    KeepDllSearchInSystemDirectory();
+
     INITCOMMONCONTROLSEX icc = {};
     icc.dwSize = sizeof icc;
     icc.dwICC = ICC_STANDARD_CLASSES;

@@ -10,7 +10,8 @@
 // Rules are kept as REG_SZ values under the firewall's own FirewallRules key,
 // in its "v2.30|Action=Allow|Active=TRUE|Dir=In|Protocol=6|LPort=N|Name=X|"
 // form, so tests can read the store independently. Every command line is
-// appended to C:\zvtest\netsh.log.
+// appended to C:\zvtest\netsh.log, and the directory it runs in to
+// C:\zvtest\netsh-dirs.log.
 //
 // HKLM\SOFTWARE\ZvTest\Netsh "Fault" (REG_SZ) selects a failure: fail-tcp,
 // fail-udp (the add prints an error and exits 1), show-one (show lists only
@@ -30,6 +31,7 @@ const wchar_t kRulesPath[] =
     L"SYSTEM\\CurrentControlSet\\Services\\SharedAccess\\Parameters\\FirewallPolicy\\FirewallRules";
 const wchar_t kConfigPath[] = L"SOFTWARE\\ZvTest\\Netsh";
 const wchar_t kLogPath[] = L"C:\\zvtest\\netsh.log";
+const wchar_t kDirLogPath[] = L"C:\\zvtest\\netsh-dirs.log";
 
 std::string Narrow(const std::wstring& s)
 {
@@ -46,10 +48,10 @@ void Print(const std::string& text)
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
-void Log(const std::wstring& line)
+void Log(const wchar_t* path, const std::wstring& line)
 {
     CreateDirectoryW(L"C:\\zvtest", nullptr);
-    HANDLE h = CreateFileW(kLogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0,
+    HANDLE h = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return;
@@ -216,7 +218,10 @@ int ShowRules(const std::wstring& name, const std::wstring& fault)
 
 int wmain()
 {
-    Log(GetCommandLineW());
+    Log(kLogPath, GetCommandLineW());
+    wchar_t dir[MAX_PATH] = L"";
+    GetCurrentDirectoryW(ARRAYSIZE(dir), dir);
+    Log(kDirLogPath, dir);
     const std::wstring fault = Fault();
     if (fault == L"hang")
         Sleep(INFINITE);

@@ -29,12 +29,17 @@ BOOL CALLBACK FindBox(HWND hwnd, LPARAM lParam)
 
 bool LaunchApp(App& app)
 {
-    std::wstring cmd = L"\"" + ModuleDirectory() + L"\\ZelvorTarnwick.exe\"";
+    return LaunchAppFrom(app, ModuleDirectory() + L"\\ZelvorTarnwick.exe", nullptr);
+}
+
+bool LaunchAppFrom(App& app, const std::wstring& exe, const wchar_t* currentDirectory)
+{
+    std::wstring cmd = L"\"" + exe + L"\"";
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_SHOWNORMAL;
-    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &app.pi))
+    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, currentDirectory, &si, &app.pi))
         return false;
     WaitForInputIdle(app.pi.hProcess, 10000);
     for (int i = 0; i < 200; ++i) {

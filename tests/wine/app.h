@@ -14,6 +14,9 @@ struct App {
 // Starts ZelvorTarnwick.exe from the test program's folder and waits for its
 // main window (class "ZvRdpPortWnd") to be shown.
 bool LaunchApp(App& app);
+// The same for the program at exe, run in currentDirectory (nullptr: this
+// process's), with this process's environment.
+bool LaunchAppFrom(App& app, const std::wstring& exe, const wchar_t* currentDirectory);
 // Waits for the process to end; its exit code, or -1 on timeout.
 long WaitAppExit(App& app, DWORD timeoutMs);
 // Ends the process if it still runs and closes the handles.

@@ -126,6 +126,7 @@ void PlantedNetshNeverRuns()
     BeginCase("a netsh.exe beside the program or in the current directory is never run");
     Fresh();
     RemoveFile(kPlantedMarker);
+    RemoveFile(kNetshDirLog);
     const std::wstring beside = ModuleDirectory() + L"\\netsh.exe";
     const std::wstring cwd = L"C:\\zvtest\\cwd";
     CreateDirectoryW(cwd.c_str(), nullptr);
@@ -142,6 +143,13 @@ void PlantedNetshNeverRuns()
     SetCurrentDirectoryW(previous);
     CHECK(GetFileAttributesW(kPlantedMarker) == INVALID_FILE_ATTRIBUTES);
     CHECK_EQ(2, Occurrences(FirewallStore(), L"LPort=50128|"));
+
+    BeginCase("netsh runs in the system directory, not in the caller's current directory");
+    wchar_t system[MAX_PATH] = L"";
+    GetSystemDirectoryW(system, ARRAYSIZE(system));
+    const std::string line = ToUtf8(system) + "\r\n";
+    // delete, add TCP, add UDP, show
+    CHECK_EQ(line + line + line + line, ReadWholeFile(kNetshDirLog));
     // The planted program works when run directly, so its silence above counts.
     CHECK_EQ(0L, RunProcess(L"\"" + inCwd + L"\"", 10000));
     CHECK(GetFileAttributesW(kPlantedMarker) != INVALID_FILE_ATTRIBUTES);

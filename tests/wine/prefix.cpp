@@ -3,6 +3,7 @@
 #include <iphlpapi.h>
 
 #include "prefix.h"
+#include "sockets.h"
 
 #include <tlhelp32.h>
 
@@ -16,6 +17,7 @@ const wchar_t kFirewallRulesPath[] =
     L"SYSTEM\\CurrentControlSet\\Services\\SharedAccess\\Parameters\\FirewallPolicy\\FirewallRules";
 const wchar_t kServiceLog[] = L"C:\\zvtest\\services.log";
 const wchar_t kNetshLog[] = L"C:\\zvtest\\netsh.log";
+const wchar_t kNetshDirLog[] = L"C:\\zvtest\\netsh-dirs.log";
 
 namespace {
 
@@ -232,6 +234,7 @@ void ResetWorld()
     ClearFirewallStore();
     SetNetshFault(L"");
     RemoveFile(kNetshLog);
+    RemoveFile(kNetshDirLog);
     ResetPortKeys(3389);
 }
 
@@ -251,13 +254,30 @@ bool InListenerTable(unsigned short port)
     return false;
 }
 
-long RunProcess(const std::wstring& cmdLine, DWORD timeoutMs)
+SOCKET ListenTcp4(ULONG addr, unsigned short port)
+{
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    if (s == INVALID_SOCKET)
+        return INVALID_SOCKET;
+    sockaddr_in sa = {};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    sa.sin_addr.s_addr = addr;
+    if (bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(s, 16) != 0) {
+        closesocket(s);
+        return INVALID_SOCKET;
+    }
+    return s;
+}
+
+long RunProcess(const std::wstring& cmdLine, DWORD timeoutMs, const wchar_t* currentDirectory)
 {
     std::wstring line = cmdLine;
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, currentDirectory, &si,
+                        &pi))
         return -1;
     long result = -1;
     if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0) {

@@ -14,6 +14,7 @@ extern const wchar_t kNetshPath[];       // HKLM: stand-in netsh settings (Fault
 extern const wchar_t kFirewallRulesPath[];
 extern const wchar_t kServiceLog[];      // C:\zvtest\services.log
 extern const wchar_t kNetshLog[];        // C:\zvtest\netsh.log
+extern const wchar_t kNetshDirLog[];     // C:\zvtest\netsh-dirs.log: the directory each netsh ran in
 
 bool SetDword(const wchar_t* path, const wchar_t* name, DWORD value);
 bool SetBinary(const wchar_t* path, const wchar_t* name, const void* data, DWORD size);
@@ -48,8 +49,9 @@ bool InListenerTable(unsigned short port);
 bool WaitServiceState(const wchar_t* name, DWORD state, DWORD timeoutMs);
 bool StopServiceNow(const wchar_t* name, DWORD timeoutMs);
 
-// Runs a command line and waits; returns the exit code, or -1.
-long RunProcess(const std::wstring& cmdLine, DWORD timeoutMs);
+// Runs a command line (in currentDirectory; nullptr: this process's) and
+// waits; returns the exit code, or -1.
+long RunProcess(const std::wstring& cmdLine, DWORD timeoutMs, const wchar_t* currentDirectory = nullptr);
 // Ends every process whose image name is exe (case-insensitive); the count.
 int KillProcesses(const wchar_t* exe);
 int CountProcesses(const wchar_t* exe);

@@ -1,27 +1,13 @@
 // Both probes against real listeners opened by the test.
+#include "sockets.h"
+
 #include "check.h"
 #include "../../adapters/probes.h"
 
-#include <winsock2.h>
 #include <ws2tcpip.h>
 #include <iphlpapi.h>
 
 namespace {
-
-// A listening socket on addr:port; INVALID_SOCKET when it cannot be had.
-SOCKET Listen4(ULONG addr, unsigned short port)
-{
-    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in sa = {};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(port);
-    sa.sin_addr.s_addr = addr;
-    if (bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(s, 16) != 0) {
-        closesocket(s);
-        return INVALID_SOCKET;
-    }
-    return s;
-}
 
 SOCKET Listen6Only(unsigned short port)
 {
@@ -76,7 +62,7 @@ int wmain()
 {
     CHECK(StartSockets());
 
-    SOCKET any = Listen4(htonl(INADDR_ANY), 47011);
+    SOCKET any = ListenTcp4(htonl(INADDR_ANY), 47011);
     CHECK(any != INVALID_SOCKET);
     Expect("listener on 0.0.0.0", 47011, true, true);
     // 47011 is 0xB7A3; the swapped bytes 0xA3B7 are 41911.
@@ -84,14 +70,14 @@ int wmain()
     closesocket(any);
     Expect("no listener once it is closed", 47011, false, false);
 
-    SOCKET loop = Listen4(htonl(INADDR_LOOPBACK), 47012);
+    SOCKET loop = ListenTcp4(htonl(INADDR_LOOPBACK), 47012);
     CHECK(loop != INVALID_SOCKET);
     Expect("listener on 127.0.0.1", 47012, true, true);
     closesocket(loop);
 
     const ULONG other = NonLoopbackAddress();
     if (other != 0) {
-        SOCKET s = Listen4(other, 47013);
+        SOCKET s = ListenTcp4(other, 47013);
         CHECK(s != INVALID_SOCKET);
         Expect("listener on a non-loopback address only: table yes, connect no", 47013, false, true);
         closesocket(s);
@@ -112,7 +98,7 @@ int wmain()
     BeginCase("a table probe among many listeners");
     SOCKET many[40];
     for (int i = 0; i < 40; ++i)
-        many[i] = Listen4(htonl(INADDR_ANY), static_cast<unsigned short>(47100 + i));
+        many[i] = ListenTcp4(htonl(INADDR_ANY), static_cast<unsigned short>(47100 + i));
     CHECK(IsPortListening(47139));
     CHECK(IsPortListening(47100));
     CHECK(!IsPortListening(47140));

@@ -23,8 +23,12 @@ build=$(cd "$1" && pwd)
 shift
 
 export WINEPREFIX="${ZV_WINEPREFIX:-$build/prefix}"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;netsh.exe=n"
+# ZV_WINEDEBUG: Wine's debug channels for this run (default none).
+# ZV_DLLOVERRIDES: more load-order overrides, e.g. "iphlpapi=n,b".
+# ZV_WINVER: the Windows version Wine reports to PROGRAM (win7, win81,
+# win10; empty: the prefix's default, Windows 7).
+export WINEDEBUG="${ZV_WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="mscoree,mshtml=;netsh.exe=n${ZV_DLLOVERRIDES:+;$ZV_DLLOVERRIDES}"
 export LC_ALL=C.UTF-8
 
 # A service manager left from an earlier run may be going away; start clean.
@@ -66,7 +70,14 @@ fi
 program=$1
 shift
 stop_wine
+version_key="HKCU\\Software\\Wine\\AppDefaults\\$program"
+if [ -n "${ZV_WINVER:-}" ]; then
+  "$WINE" reg add "$version_key" /v Version /d "$ZV_WINVER" /f >/dev/null 2>&1
+fi
 timeout --kill-after=10 "${WINE_TEST_TIMEOUT:-600}" "$WINE" "$build/$program" "$@"
 rc=$?
+if [ -n "${ZV_WINVER:-}" ]; then
+  "$WINE" reg delete "$version_key" /v Version /f >/dev/null 2>&1
+fi
 stop_wine
 exit $rc

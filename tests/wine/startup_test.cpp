@@ -1,13 +1,15 @@
 // wWinMain's start-up decisions. Under Wine every process is a member of
 // Administrators, so the elevation calls are faked at link time here, and
 // the real RelaunchElevated runs in a helper (relaunch_probe.exe) from a
-// short and from an over-long folder.
+// short and from an over-long folder. Also: after wWinMain a DLL loaded by
+// bare name comes from the system directory only.
 #include "app.h"
 #include "check.h"
 #include "prefix.h"
 #include "../../shell/elevation.h"
 #include "../../shell/window.h"
 
+#include <initializer_list>
 #include <string>
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int nCmdShow);
@@ -132,6 +134,47 @@ void NoWindow()
     UnregisterClassW(kWindowClass, wc.hInstance);
 }
 
+// zv_search_marker.dll is built beside this program; a copy goes into
+// another folder, made the current directory. Neither is in the system
+// directory. The check runs first: the setting lasts for the process.
+void DllSearchAfterStartUp()
+{
+    BeginCase("before wWinMain: a DLL beside the program and one in the current directory load by bare name");
+    const wchar_t cwd[] = L"C:\\zvtest\\cwd";
+    CreateDirectoryW(cwd, nullptr);
+    CHECK(CopyFileW((ModuleDirectory() + L"\\zv_search_marker.dll").c_str(), L"C:\\zvtest\\cwd\\zv_cwd_marker.dll",
+                    FALSE));
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(ARRAYSIZE(previous), previous);
+    SetCurrentDirectoryW(cwd);
+    for (const wchar_t* name : {L"zv_search_marker.dll", L"zv_cwd_marker.dll"}) {
+        HMODULE h = LoadLibraryW(name);
+        if (!CHECK(h != nullptr))
+            PrintLine(std::wstring(L"  not loaded: ") + name);
+        else
+            FreeLibrary(h);
+    }
+
+    BeginCase("after wWinMain: neither is found; only the system directory is searched");
+    g_member = true;
+    CHECK_EQ(0, RunStartup());
+    UnregisterClassW(kWindowClass, GetModuleHandleW(nullptr));
+    for (const wchar_t* name : {L"zv_search_marker.dll", L"zv_cwd_marker.dll"}) {
+        HMODULE h = LoadLibraryW(name);
+        if (!CHECK(h == nullptr)) {
+            PrintLine(std::wstring(L"  loaded: ") + name);
+            FreeLibrary(h);
+        }
+    }
+    CHECK(GetModuleHandleW(L"kernel32.dll") != nullptr);
+    HMODULE system = LoadLibraryW(L"dwmapi.dll"); // a system DLL still loads by bare name
+    CHECK(system != nullptr);
+    if (system)
+        FreeLibrary(system);
+    SetCurrentDirectoryW(previous);
+    DeleteFileW(L"C:\\zvtest\\cwd\\zv_cwd_marker.dll");
+}
+
 const wchar_t kResult[] = L"C:\\zvtest\\relaunch-result.txt";
 const wchar_t kRelaunched[] = L"C:\\zvtest\\relaunched.txt";
 
@@ -212,6 +255,7 @@ bool RelaunchElevated()
 
 int wmain()
 {
+    DllSearchAfterStartUp();
     Decisions();
     NoWindow();
     RealRelaunch();

@@ -18,7 +18,8 @@
 // Transcript events: "status TEXT" for every change of the status line,
 // "box CAPTION | ICON | TEXT" and "answer X" for every message box, and one
 // line for each read, check and the exit code.
-#include <winsock2.h>
+#include "sockets.h"
+
 #include <iphlpapi.h>
 
 #include "app.h"
@@ -206,20 +207,6 @@ std::wstring LinuxListens(unsigned short port)
     return ReadWholeFile(out.c_str()).find("LISTEN") != std::string::npos ? L"yes" : L"no";
 }
 
-SOCKET ListenOn(unsigned short port)
-{
-    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in sa = {};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(port);
-    sa.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(s, 8) != 0) {
-        closesocket(s);
-        return INVALID_SOCKET;
-    }
-    return s;
-}
-
 bool Act(const std::wstring& line)
 {
     const size_t sp = line.find(L' ');
@@ -243,7 +230,7 @@ bool Act(const std::wstring& line)
         if (!StartChainServices())
             return false;
     } else if (verb == L"listen") {
-        SOCKET s = ListenOn(static_cast<unsigned short>(_wtoi(arg.c_str())));
+        SOCKET s = ListenTcp4(htonl(INADDR_ANY), static_cast<unsigned short>(_wtoi(arg.c_str())));
         if (s == INVALID_SOCKET)
             return false;
         g_listeners.push_back(s);
