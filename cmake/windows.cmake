@@ -59,7 +59,6 @@ add_wine_program(standin_setup SOURCES tests/standins/setup.cpp)
 set(WINE_TESTS
   conversion_test
   registry_test
-  probes_test
   services_test
   waits_test
   firewall_test)
@@ -88,6 +87,10 @@ foreach(t ${WINE_TESTS})
   add_test(NAME ${t} COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} ${t}.exe)
   set_tests_properties(${t} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
 endforeach()
+# The probes get a network namespace with a non-loopback address and IPv6.
+add_test(NAME probes_test COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/in-test-netns.sh
+  ${WINE_RUNNER} ${CMAKE_BINARY_DIR} probes_test.exe)
+set_tests_properties(probes_test PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
 
 # The loopback probe under the Windows versions Wine can report.
 add_wine_test(probe_version_check adapters/probes.cpp adapters/probe_rules.cpp)
@@ -124,6 +127,16 @@ foreach(scenario ${E2E_SCENARIOS})
   get_filename_component(name ${scenario} NAME_WE)
   add_test(NAME e2e_${name} COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} ui_driver.exe Z:${scenario})
   set_tests_properties(e2e_${name} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
+endforeach()
+# The happy path and a refused first probe again under the generations of
+# Server 2012 R2 (6.3) and Server 2019 (10.0), as Wine reports them to the
+# program; the same expected transcripts.
+foreach(name 01-happy-path 09-late-listener)
+  foreach(version win81 win10)
+    add_test(NAME e2e_${name}-${version}
+      COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} ui_driver.exe Z:${CMAKE_SOURCE_DIR}/tests/e2e/${name}.scenario ${version})
+    set_tests_properties(e2e_${name}-${version} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
+  endforeach()
 endforeach()
 
 # Soak: 50 commands in one run of the program (about five minutes).

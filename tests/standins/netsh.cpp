@@ -16,7 +16,9 @@
 // HKLM\SOFTWARE\ZvTest\Netsh "Fault" (REG_SZ) selects a failure: fail-tcp,
 // fail-udp (the add prints an error and exits 1), show-one (show lists only
 // the first rule), hang (sleeps forever before doing anything), long-number
-// (show prints each local port inside a longer number).
+// (show prints each local port inside a longer number), show-one-first
+// (the first show after the fault is set lists only the first rule, later
+// ones all; the count of shows is kept as "Shows" beside "Fault").
 #include <windows.h>
 #include <shellapi.h>
 
@@ -178,14 +180,32 @@ std::string Line(const char* label, const std::string& value)
     return line + value + "\r\n";
 }
 
+// Counts the shows since the fault was set; the first is 1.
+DWORD CountShow()
+{
+    HKEY hKey = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kConfigPath, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
+                        &hKey, nullptr) != ERROR_SUCCESS)
+        return 0;
+    DWORD shows = 0, size = sizeof shows, type = 0;
+    if (RegQueryValueExW(hKey, L"Shows", nullptr, &type, reinterpret_cast<BYTE*>(&shows), &size) != ERROR_SUCCESS ||
+        type != REG_DWORD)
+        shows = 0;
+    ++shows;
+    RegSetValueExW(hKey, L"Shows", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&shows), sizeof shows);
+    RegCloseKey(hKey);
+    return shows;
+}
+
 int ShowRules(const std::wstring& name, const std::wstring& fault)
 {
+    const bool oneOnly = fault == L"show-one" || (fault == L"show-one-first" && CountShow() == 1);
     std::string out;
     int shown = 0;
     for (const Rule& r : LoadRules()) {
         if (r.name != name)
             continue;
-        if (fault == L"show-one" && shown == 1)
+        if (oneOnly && shown == 1)
             break;
         ++shown;
         std::string port = Narrow(r.port);

@@ -12,6 +12,9 @@
 //   NeverRun      1: stay START_PENDING until stopped
 //   StaleStarts   the first N starts keep the port of the previous listen
 //   NoListen      1: never listen
+//   ListenDelayMs report RUNNING at once, open the listener this much later
+//                 (logged as "TermService listening port=N"), as the real
+//                 TermService is RUNNING before its listener is up
 //   StopDelayMs   stay STOP_PENDING this long before STOPPED
 // and it keeps Starts (starts so far) and LastPort (last port listened on)
 // there as well.
@@ -135,11 +138,18 @@ void ServiceStart(const std::wstring& name, HANDLE stopEvent)
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
     if (!stopped) {
+        const bool listens = name == L"TermService" && !ReadDword(config, L"NoListen", 0);
+        const DWORD listenDelay = listens ? ReadDword(config, L"ListenDelayMs", 0) : 0;
         std::string running = "running";
-        if (name == L"TermService" && !ReadDword(config, L"NoListen", 0))
+        if (listens && listenDelay == 0)
             s = OpenListener(config, starts, running);
         ReportStatus(SERVICE_RUNNING);
         Log(name, running);
+        if (listenDelay > 0 && WaitForSingleObject(stopEvent, listenDelay) == WAIT_TIMEOUT) {
+            std::string listening = "listening";
+            s = OpenListener(config, starts, listening);
+            Log(name, listening);
+        }
         Serve(stopEvent, s);
     }
 

@@ -1,6 +1,6 @@
 // Prepares a fresh Wine prefix for the tests: puts the stand-in service in
 // place of Wine's own TermService stub and registers it under the other two
-// names of the chain, writes the two PortNumber values Remote Desktop keeps
+// names of the chain (UmRdpService depending on TermService), writes the two PortNumber values Remote Desktop keeps
 // (3389), and maps the window's font to a CJK font that Wine can find.
 // Usage: standin_setup.exe <windows path of rdpsvc.exe>
 #include <windows.h>
@@ -10,7 +10,17 @@
 
 namespace {
 
-const wchar_t* const kServices[] = {L"TermService", L"UmRdpService", L"SessionEnv"};
+// Each service with its dependencies as Windows declares them (a
+// double-NUL-terminated list): UmRdpService depends on TermService.
+struct StandIn {
+    const wchar_t* name;
+    const wchar_t* dependencies;
+};
+const StandIn kServices[] = {
+    {L"TermService", nullptr},
+    {L"UmRdpService", L"TermService\0"},
+    {L"SessionEnv", nullptr},
+};
 
 void RemoveService(SC_HANDLE hScm, const wchar_t* name)
 {
@@ -26,13 +36,13 @@ void RemoveService(SC_HANDLE hScm, const wchar_t* name)
 }
 
 // The manager may refuse the name for a moment after the delete.
-bool CreateStandIn(SC_HANDLE hScm, const wchar_t* name, const std::wstring& exe)
+bool CreateStandIn(SC_HANDLE hScm, const wchar_t* name, const wchar_t* dependencies, const std::wstring& exe)
 {
     const std::wstring binPath = L"\"" + exe + L"\" " + name;
     for (int attempt = 0; attempt < 100; ++attempt) {
         SC_HANDLE hSvc = CreateServiceW(hScm, name, name, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
                                         SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, binPath.c_str(), nullptr,
-                                        nullptr, nullptr, nullptr, nullptr);
+                                        nullptr, dependencies, nullptr, nullptr);
         if (hSvc) {
             CloseServiceHandle(hSvc);
             return true;
@@ -80,10 +90,10 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
     bool ok = true;
-    for (const wchar_t* name : kServices) {
-        RemoveService(hScm, name);
-        if (!CreateStandIn(hScm, name, argv[1])) {
-            printf("setup: cannot create %ls (%lu)\n", name, GetLastError());
+    for (const StandIn& s : kServices) {
+        RemoveService(hScm, s.name);
+        if (!CreateStandIn(hScm, s.name, s.dependencies, argv[1])) {
+            printf("setup: cannot create %ls (%lu)\n", s.name, GetLastError());
             ok = false;
         }
     }

@@ -110,10 +110,8 @@ HWND WaitForBoxOf(DWORD pid, DWORD timeoutMs)
     for (;;) {
         BoxSearch search = {pid, nullptr};
         EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
-        if (search.found) {
-            Sleep(100); // let it paint
+        if (search.found)
             return search.found;
-        }
         if (GetTickCount64() >= end)
             return nullptr;
         Sleep(20);
@@ -137,8 +135,26 @@ void Click(HWND button)
 }
 
 // The message box icon by its pixels: system icon handles differ between
-// processes, their images do not.
+// processes, their images do not. Read again until one matches, for a box
+// that has only just been shown.
+namespace {
+std::wstring BoxIconOnce(HWND box);
+} // namespace
+
 std::wstring BoxIcon(HWND box)
+{
+    const ULONGLONG end = GetTickCount64() + 3000;
+    for (;;) {
+        const std::wstring icon = BoxIconOnce(box);
+        if ((icon != L"unknown" && icon != L"unreadable") || GetTickCount64() >= end)
+            return icon;
+        Sleep(20);
+    }
+}
+
+namespace {
+
+std::wstring BoxIconOnce(HWND box)
 {
     HWND icon = nullptr;
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -189,3 +205,5 @@ std::wstring BoxIcon(HWND box)
     }
     return best;
 }
+
+} // namespace

@@ -136,6 +136,7 @@ void ResetStandIns()
 void SetNetshFault(const wchar_t* fault)
 {
     SetString(kNetshPath, L"Fault", fault);
+    DeleteValue(kNetshPath, L"Shows");
 }
 
 std::wstring FirewallStore()

@@ -2,7 +2,12 @@
 // prefix, as an administrator would use it, and compares what it saw with
 // the scenario's expected transcript.
 //
-//   ui_driver.exe SCENARIO-FILE
+//   ui_driver.exe SCENARIO-FILE [WINVER]
+//
+// With WINVER (win81, win10) Wine reports that Windows version to the
+// program (HKCU\Software\Wine\AppDefaults\ZelvorTarnwick.exe, Version);
+// the transcript is saved as NAME-WINVER and compared with the same
+// expected transcript.
 //
 // A scenario file is UTF-8: actions, one per line, then a line "---", then
 // the expected transcript. Lines starting with '#' are comments.
@@ -13,10 +18,12 @@
 //   answer ok|yes|no|retry|cancel (waits for the next message box) |
 //   wait-status PREFIX | settle MS | read current|new|status | expect-exit
 // State, through other paths: check-registry | check-firewall |
-//   check-listener PORT
+//   check-listener PORT | check-netsh (the stand-in netsh's command log) |
+//   check-service-log (the stand-ins' start and stop events, in order)
 //
 // Transcript events: "status TEXT" for every change of the status line,
-// "box CAPTION | ICON | TEXT" and "answer X" for every message box, and one
+// "box CAPTION | ICON | BUTTONS | OWNER | TEXT" (OWNER: main for the main
+// window, none, or other) and "answer X" for every message box, and one
 // line for each read, check and the exit code.
 #include "sockets.h"
 
@@ -29,6 +36,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <vector>
 
 namespace {
@@ -100,6 +108,28 @@ void Settle(DWORD ms)
     Watch(ms, [] { return false; });
 }
 
+// The box's visible buttons, in the order the flags name them.
+std::wstring BoxButtons(HWND box)
+{
+    struct Button {
+        int id;
+        const wchar_t* name;
+    } buttons[] = {{IDOK, L"ok"}, {IDYES, L"yes"}, {IDNO, L"no"}, {IDRETRY, L"retry"}, {IDCANCEL, L"cancel"}};
+    std::wstring out;
+    for (const Button& b : buttons) {
+        HWND h = GetDlgItem(box, b.id);
+        if (h && IsWindowVisible(h))
+            out += (out.empty() ? L"" : L" ") + std::wstring(b.name);
+    }
+    return out.empty() ? L"(no button)" : out;
+}
+
+std::wstring BoxOwner(HWND box)
+{
+    const HWND owner = GetWindow(box, GW_OWNER);
+    return owner == nullptr ? L"none" : owner == g_app.hwnd ? L"main" : L"other";
+}
+
 HWND NewBox()
 {
     HWND box = WaitForBox(g_app, 0);
@@ -120,12 +150,12 @@ bool Answer(const std::wstring& answer)
             id = b.id;
     }
     HWND box = nullptr;
-    if (!Watch(180000, [&] { return (box = NewBox()) != nullptr; })) {
+    if (!Watch(300000, [&] { return (box = NewBox()) != nullptr; })) {
         Record(L"no box to answer " + answer);
         return false;
     }
-    Sleep(150);
-    Record(L"box " + TextOf(box) + L" | " + BoxIcon(box) + L" | " + Escape(BoxText(box)));
+    Record(L"box " + TextOf(box) + L" | " + BoxIcon(box) + L" | " + BoxButtons(box) + L" | " + BoxOwner(box) +
+           L" | " + Escape(BoxText(box)));
     g_answered.push_back(box);
     AnswerBox(box, id);
     Watch(10000, [&] { return !IsWindow(box) || !IsWindowVisible(box); });
@@ -177,6 +207,51 @@ void RecordFirewall()
         Record(L"firewall none");
     for (const std::wstring& l : lines)
         Record(l);
+}
+
+// The stand-in netsh's command lines as "netsh VERB [PROTOCOL]".
+void RecordNetshLog()
+{
+    const std::string log = ReadWholeFile(kNetshLog);
+    const std::string prefix = "netsh.exe advfirewall firewall ";
+    size_t at = 0;
+    int lines = 0;
+    for (size_t nl = log.find('\n'); nl != std::string::npos; at = nl + 1, nl = log.find('\n', at)) {
+        std::string line = log.substr(at, nl - at);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        ++lines;
+        if (line.compare(0, prefix.size(), prefix) != 0) {
+            Record(L"netsh other: " + std::wstring(line.begin(), line.end()));
+            continue;
+        }
+        const std::string verb = line.substr(prefix.size(), line.find(' ', prefix.size()) - prefix.size());
+        std::string event = "netsh " + verb;
+        for (const char* protocol : {"TCP", "UDP"}) {
+            if (line.find(std::string("protocol=") + protocol) != std::string::npos)
+                event += std::string(" ") + protocol;
+        }
+        Record(std::wstring(event.begin(), event.end()));
+    }
+    if (lines == 0)
+        Record(L"netsh nothing run");
+}
+
+// The stand-ins' "start" and "stopped" events; their "running" lines may
+// interleave with another service's start and are left out.
+void RecordServiceLog()
+{
+    const std::string log = ReadWholeFile(kServiceLog);
+    size_t at = 0;
+    for (size_t nl = log.find('\n'); nl != std::string::npos; at = nl + 1, nl = log.find('\n', at)) {
+        std::string line = log.substr(at, nl - at);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const size_t sp = line.find(' ');
+        const std::string event = sp == std::string::npos ? line : line.substr(sp + 1);
+        if (event == "start" || event == "stopped")
+            Record(L"service " + std::wstring(line.begin(), line.end()));
+    }
 }
 
 // The same question asked of Linux: Wine's sockets are this machine's.
@@ -281,6 +356,10 @@ bool Act(const std::wstring& line)
         Record(RegistryLine());
     } else if (verb == L"check-firewall") {
         RecordFirewall();
+    } else if (verb == L"check-netsh") {
+        RecordNetshLog();
+    } else if (verb == L"check-service-log") {
+        RecordServiceLog();
     } else if (verb == L"check-listener") {
         const unsigned short port = static_cast<unsigned short>(_wtoi(arg.c_str()));
         Record(L"listener " + arg + L" table=" + (InListenerTable(port) ? L"yes" : L"no") + L" linux=" +
@@ -344,14 +423,31 @@ void SaveTranscript(const std::wstring& name)
 
 } // namespace
 
+const wchar_t kVersionKey[] = L"Software\\Wine\\AppDefaults\\ZelvorTarnwick.exe";
+
+// The Windows version Wine reports to the program; empty: the prefix's own.
+bool SetProgramVersion(const std::wstring& version)
+{
+    HKEY hKey = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kVersionKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hKey, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    LONG rc = version.empty() ? RegDeleteValueW(hKey, L"Version")
+                              : RegSetValueExW(hKey, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
+                                               static_cast<DWORD>((version.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(hKey);
+    return version.empty() || rc == ERROR_SUCCESS;
+}
+
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc < 2) {
-        printf("usage: ui_driver SCENARIO-FILE\n");
+    if (argc < 2 || argc > 3) {
+        printf("usage: ui_driver SCENARIO-FILE [WINVER]\n");
         return 2;
     }
     std::vector<std::wstring> actions, expected;
-    const std::wstring name = BaseName(argv[1]);
+    const std::wstring version = argc == 3 ? argv[2] : L"";
+    const std::wstring name = BaseName(argv[1]) + (version.empty() ? L"" : L"-" + version);
     if (!ReadScenario(argv[1], actions, expected)) {
         PrintLine(L"cannot read scenario " + std::wstring(argv[1]));
         return 2;
@@ -361,8 +457,12 @@ int wmain(int argc, wchar_t** argv)
     ResetWorld();
 
     const ULONGLONG started = GetTickCount64();
-    bool ok = true;
+    bool ok = SetProgramVersion(version);
+    if (!ok)
+        PrintLine(L"cannot set the program's Windows version to " + version);
     for (const std::wstring& action : actions) {
+        if (!ok)
+            break;
         if (!Act(action)) {
             PrintLine(L"action failed: " + action);
             ok = false;
@@ -372,6 +472,7 @@ int wmain(int argc, wchar_t** argv)
     CloseApp(g_app);
     for (SOCKET s : g_listeners)
         closesocket(s);
+    SetProgramVersion(L"");
     ResetWorld();
     WSACleanup();
     SaveTranscript(name);
