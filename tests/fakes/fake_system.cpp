@@ -63,21 +63,6 @@ std::vector<std::string> CallsStartingWith(const std::string& prefix)
     return out;
 }
 
-int IdleTicks(const std::vector<std::string>& calls)
-{
-    int ticks = 0;
-    for (const std::string& call : calls) {
-        int n = 0;
-        if (call.compare(0, 10, "SetStatus ") == 0)
-            ticks += 3;
-        else if (sscanf(call.c_str(), "PumpWaitMs(%d)", &n) == 1)
-            ticks += n <= 50 ? 1 : (n + 49) / 50;
-        else if (sscanf(call.c_str(), "PumpWait(%d)", &n) == 1)
-            ticks += n < 1 ? 1 : n;
-    }
-    return ticks;
-}
-
 namespace {
 
 void Record(const std::string& line)
@@ -120,7 +105,9 @@ bool ReadPort(unsigned long& port)
 {
     Record("ReadPort");
     const FakeKey& key = g_fake.winStations;
-    if (!key.exists)
+    // A value longer than the 4-byte buffer fails the query (ERROR_MORE_DATA)
+    // before the type is looked at.
+    if (!key.exists || key.tooLong)
         return false;
     port = key.value;
     return key.isDword;

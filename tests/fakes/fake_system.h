@@ -10,7 +10,7 @@
 struct FakeKey {
     bool exists = true;        // false: the key opens neither for reading nor writing
     bool isDword = true;       // false: ReadPort sees another type (the data still lands)
-    bool tooLong = false;      // the direct query fails (value longer than 4 bytes)
+    bool tooLong = false;      // value longer than 4 bytes: every 4-byte query fails, ReadPort's too
     bool writeFails = false;   // the key opens, the write is refused
     bool ignoresWrites = false; // the write "succeeds" but the value does not change
     unsigned long value = 3389;
@@ -46,6 +46,3 @@ std::string StatusCall(const std::wstring& text);
 // The recorded calls whose line begins with prefix, in order.
 std::vector<std::string> CallsStartingWith(const std::string& prefix);
 
-// Idle ticks the recorded waits stand for: 3 per SetStatus, N per
-// PumpWait(N), ceil(B/50) (at least 1) per PumpWaitMs(B).
-int IdleTicks(const std::vector<std::string>& calls);

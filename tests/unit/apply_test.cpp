@@ -103,8 +103,8 @@ TEST_F(ApplyTest, ReadBackFailsAtEachOfItsThreeTests)
         {__LINE__, "WinStations key will not open: no write failure, first test fails",
          [] { g_fake.winStations.exists = false; }, {"ReadPort"}},
         {__LINE__, "WinStations value not a REG_DWORD", [] { g_fake.winStations.isDword = false; }, {"ReadPort"}},
-        {__LINE__, "WinStations value longer than 4 bytes", [] { g_fake.winStations.tooLong = true; },
-         {"ReadPort", "QueryPortNumber(WinStations)"}},
+        {__LINE__, "WinStations value longer than 4 bytes: ReadPort's own query fails", [] { g_fake.winStations.tooLong = true; },
+         {"ReadPort"}},
         {__LINE__, "Tds key missing", [] { g_fake.tds.exists = false; }, kReadBack},
         {__LINE__, "Tds value unchanged", [] { g_fake.tds.ignoresWrites = true; }, kReadBack},
     };

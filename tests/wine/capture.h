@@ -20,6 +20,22 @@ bool CaptureDC(HDC hdc, int x, int y, int w, int h, Capture& out);
 bool CaptureScreen(const RECT& screenRect, Capture& out);
 // The client area of a window, as shown on the screen.
 bool CaptureClient(HWND hwnd, Capture& out);
+// Captures the client area again every 20 ms until ready(capture) holds;
+// false when timeoutMs passed first. out keeps the last capture. Waiting for
+// what is to be seen, instead of sleeping a fixed time, keeps a slow paint
+// on a busy machine from failing a check.
+template <typename Ready>
+bool CaptureClientUntil(HWND hwnd, Capture& out, DWORD timeoutMs, Ready ready)
+{
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (CaptureClient(hwnd, out) && ready(out))
+            return true;
+        if (GetTickCount64() >= end)
+            return false;
+        Sleep(20);
+    }
+}
 // 8-bit RGB PNG (stored, uncompressed deflate).
 bool SavePng(const Capture& capture, const wchar_t* path);
 

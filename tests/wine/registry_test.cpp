@@ -24,6 +24,12 @@ const ReadPortCase kReadPortCases[] = {
          SetBinary(kWinStationsPath, L"PortNumber", bytes, 4);
      },
      false, 12345},
+    {__LINE__, "value longer than 4 bytes: the 4-byte query fails, the variable is left alone",
+     [] {
+         const BYTE eight[8] = {0x39, 0x30, 0, 0, 0, 0, 0, 0};
+         SetBinary(kWinStationsPath, L"PortNumber", eight, 8);
+     },
+     false, 777},
     {__LINE__, "value missing", [] { DeleteValue(kWinStationsPath, L"PortNumber"); }, false, 777},
     {__LINE__, "key missing", [] { DeleteTree(kWinStationsPath); }, false, 777},
     {__LINE__, "Tds key holds another number",

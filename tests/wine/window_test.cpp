@@ -133,7 +133,9 @@ void Painting(const App& app)
 {
     BeginCase("header band, texts and colours");
     Capture shot;
-    CHECK(CaptureClient(app.hwnd, shot));
+    CHECK(CaptureClientUntil(app.hwnd, shot, 5000, [](const Capture& c) {
+        return CountColour(c, Rect(0, 0, 1, 52), kBand) == 52; // the first paint has happened
+    }));
     CHECK(SavePng(shot, ArtifactPath(L"window.png").c_str()));
     const int w = shot.width;
 
@@ -160,6 +162,12 @@ void Painting(const App& app)
     const RECT status = Rect(31, 173, 339, 199);
     CHECK(CountColour(shot, status, kStatusBack) > 50);   // text background
     CHECK(CountNear(shot, status, kBand, 40) > 10);        // blue text
+    // The brush is the white one: the rows above and below the text cell,
+    // inside the border, show it, not the text background.
+    const RECT aboveText = Rect(31, 173, 339, 177);
+    const RECT belowText = Rect(31, 195, 339, 199);
+    CHECK_EQ(Area(aboveText), CountColour(shot, aboveText, kWhite));
+    CHECK_EQ(Area(belowText), CountColour(shot, belowText, kWhite));
     CHECK(CountColour(shot, Rect(31, 79, 159, 107), kWhite) > 1000); // edit fields on white
 
     BeginCase("apply and exit buttons at rest: rounded blocks of colour");
@@ -175,13 +183,16 @@ void Painting(const App& app)
 
     BeginCase("apply button pressed");
     SendMessageW(Control(app, 1003), BM_SETSTATE, TRUE, 0);
-    Sleep(200);
     Capture pressed;
-    CaptureClient(app.hwnd, pressed);
-    CHECK(CountColour(pressed, apply, kApplyPressed) > Area(apply) * 6 / 10);
+    CHECK(CaptureClientUntil(app.hwnd, pressed, 5000, [&](const Capture& c) {
+        return CountColour(c, apply, kApplyPressed) > Area(apply) * 6 / 10;
+    }));
     CHECK(CountColour(pressed, apply, kWhite) > 20);
     SendMessageW(Control(app, 1003), BM_SETSTATE, FALSE, 0);
-    Sleep(200);
+    Capture released;
+    CHECK(CaptureClientUntil(app.hwnd, released, 5000, [&](const Capture& c) {
+        return CountColour(c, apply, kApply) > Area(apply) * 6 / 10;
+    }));
 
     BeginCase("a click with an empty field: the range message, then the focus rectangle on the button");
     Capture before;
@@ -193,15 +204,19 @@ void Painting(const App& app)
         CHECK_EQ(std::wstring(L"提示"), TextOf(box));
         AnswerBox(box, IDOK);
     }
-    Sleep(400);
+    // The box is gone and the button has repainted with the focus.
+    auto changedEdge = [&](const Capture& c) {
+        int changed = 0;
+        for (int x = 31; x < 159; ++x)
+            changed += c.At(x, 132) != before.At(x, 132) || c.At(x, 165) != before.At(x, 165);
+        return changed;
+    };
     Capture focused;
-    CaptureClient(app.hwnd, focused);
-    int changedEdge = 0, changedInside = 0;
-    for (int x = 31; x < 159; ++x) {
-        changedEdge += focused.At(x, 132) != before.At(x, 132) || focused.At(x, 165) != before.At(x, 165);
+    CHECK(CaptureClientUntil(app.hwnd, focused, 5000,
+                             [&](const Capture& c) { return !IsWindow(box) && changedEdge(c) > 40; }));
+    int changedInside = 0;
+    for (int x = 31; x < 159; ++x)
         changedInside += focused.At(x, 136) != before.At(x, 136);
-    }
-    CHECK(changedEdge > 40);
     CHECK_EQ(0, changedInside);
     CHECK_EQ(std::wstring(L"准备就绪, 点击确认修改执行 RDP 端口变更操作"), TextOf(Control(app, 1005)));
 }
