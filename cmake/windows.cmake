@@ -139,6 +139,19 @@ foreach(name 01-happy-path 09-late-listener)
   endforeach()
 endforeach()
 
+# The README's pictures (scripts/screenshot.sh) and the browser test's look
+# into the prefix of the run command.
+add_wine_test(screenshot)
+target_link_libraries(screenshot PRIVATE wine_capture)
+add_dependencies(screenshot ZelvorTarnwick)
+add_wine_test(window_probe)
+target_link_libraries(window_probe PRIVATE wine_capture)
+
+# The run command without a display, used through headless Chromium.
+add_test(NAME browser_test COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tests/browser/browser_test.py
+  ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
+set_tests_properties(browser_test PROPERTIES RUN_SERIAL TRUE TIMEOUT 1200)
+
 # Soak: 50 commands in one run of the program (about five minutes).
 add_wine_test(soak_test)
 target_link_libraries(soak_test PRIVATE wine_capture wine_support)

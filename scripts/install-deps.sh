@@ -1,8 +1,19 @@
 #!/bin/bash
 # Installs what the build and the tests need from Debian's packages, once.
+#   install-deps.sh [--with-vnc] [--with-browser]
+# --with-vnc: the VNC server and noVNC with websockify, with which
+#   scripts/run.sh shows the program in a browser on a machine without a
+#   display. --with-browser: Chromium, for the browser test.
 set -eu
 packages=(cmake ninja-build g++ libgtest-dev g++-mingw-w64-x86-64-posix wine64 xvfb xauth
-          fonts-wqy-microhei python3 iproute2 clang libclang-rt-14-dev)
+          fonts-wqy-microhei fonts-wine python3 iproute2 clang libclang-rt-14-dev)
+for option in "$@"; do
+  case "$option" in
+    --with-vnc) packages+=(x11vnc novnc websockify) ;;
+    --with-browser) packages+=(chromium) ;;
+    *) echo "install-deps: unknown option $option"; exit 2 ;;
+  esac
+done
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,8 +1,12 @@
 // Prepares a fresh Wine prefix for the tests: puts the stand-in service in
 // place of Wine's own TermService stub and registers it under the other two
-// names of the chain (UmRdpService depending on TermService), writes the two PortNumber values Remote Desktop keeps
-// (3389), and maps the window's font to a CJK font that Wine can find.
-// Usage: standin_setup.exe <windows path of rdpsvc.exe>
+// names of the chain (UmRdpService depending on TermService), writes the two
+// PortNumber values Remote Desktop keeps (3389), and maps the window's and
+// the message boxes' fonts to a CJK font that Wine can find.
+// With --decorated, Wine draws the windows' title bars itself, as there is
+// no window manager on a virtual display (for the pictures and the run
+// command; the tests leave it off).
+// Usage: standin_setup.exe <windows path of rdpsvc.exe> [--decorated]
 #include <windows.h>
 
 #include <cstdio>
@@ -64,24 +68,35 @@ bool SetPort(const wchar_t* path)
     return rc == ERROR_SUCCESS;
 }
 
-bool MapFont()
+bool SetValue(HKEY root, const wchar_t* path, const wchar_t* name, DWORD type, const wchar_t* data, DWORD bytes)
 {
     HKEY hKey = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\Fonts\\Replacements", 0, nullptr, 0, KEY_SET_VALUE,
-                        nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
         return false;
-    const wchar_t font[] = L"WenQuanYi Micro Hei";
-    LONG rc = RegSetValueExW(hKey, L"Microsoft YaHei UI", 0, REG_SZ, reinterpret_cast<const BYTE*>(font), sizeof font);
+    LONG rc = RegSetValueExW(hKey, name, 0, type, reinterpret_cast<const BYTE*>(data), bytes);
     RegCloseKey(hKey);
     return rc == ERROR_SUCCESS;
+}
+
+// The window's own font becomes WenQuanYi Micro Hei; the message boxes'
+// font (Tahoma here) falls back to it for Chinese, as Windows links its
+// fonts, so that a box seen by a person shows its text.
+bool MapFonts()
+{
+    const wchar_t face[] = L"WenQuanYi Micro Hei";
+    const wchar_t link[] = L"wqy-microhei.ttc,WenQuanYi Micro Hei\0";
+    return SetValue(HKEY_CURRENT_USER, L"Software\\Wine\\Fonts\\Replacements", L"Microsoft YaHei UI", REG_SZ, face,
+                        sizeof face) &&
+           SetValue(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink",
+                        L"Tahoma", REG_MULTI_SZ, link, sizeof link);
 }
 
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc < 2) {
-        printf("usage: standin_setup <path of rdpsvc.exe>\n");
+    if (argc < 2 || argc > 3 || (argc == 3 && lstrcmpW(argv[2], L"--decorated") != 0)) {
+        printf("usage: standin_setup <path of rdpsvc.exe> [--decorated]\n");
         return 2;
     }
     SC_HANDLE hScm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
@@ -101,7 +116,11 @@ int wmain(int argc, wchar_t** argv)
 
     ok = SetPort(L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\WinStations\\RDP-Tcp") && ok;
     ok = SetPort(L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\Wds\\rdpwd\\Tds\\tcp") && ok;
-    ok = MapFont() && ok;
+    ok = MapFonts() && ok;
+    if (argc == 3) {
+        const wchar_t no[] = L"N";
+        ok = SetValue(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Decorated", REG_SZ, no, sizeof no) && ok;
+    }
     printf("setup: %s\n", ok ? "stand-ins installed" : "FAILED");
     return ok ? 0 : 1;
 }

@@ -27,6 +27,7 @@ export WINEPREFIX="${ZV_WINEPREFIX:-$build/prefix}"
 # ZV_DLLOVERRIDES: more load-order overrides, e.g. "iphlpapi=n,b".
 # ZV_WINVER: the Windows version Wine reports to PROGRAM (win7, win81,
 # win10; empty: the prefix's default, Windows 7).
+# ZV_DECORATED (with --prepare): Wine draws the title bars itself.
 export WINEDEBUG="${ZV_WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml=;netsh.exe=n${ZV_DLLOVERRIDES:+;$ZV_DLLOVERRIDES}"
 export LC_ALL=C.UTF-8
@@ -45,7 +46,12 @@ if [ $mode = prepare ]; then
   mkdir -p "$WINEPREFIX/drive_c/zvtest"
   cp "$build/rdpsvc.exe" "$build/planted_netsh.exe" "$WINEPREFIX/drive_c/zvtest/"
   cp "$build/netsh_standin.exe" "$WINEPREFIX/drive_c/windows/system32/netsh.exe"
-  "$WINE" "$build/standin_setup.exe" 'C:\zvtest\rdpsvc.exe'
+  # Wine draws its title bar buttons in Marlett (fonts-wine), which it does
+  # not look for where Debian keeps it.
+  if [ -n "${ZV_DECORATED:-}" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+    cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+  fi
+  "$WINE" "$build/standin_setup.exe" 'C:\zvtest\rdpsvc.exe' ${ZV_DECORATED:+--decorated}
   rc=$?
   stop_wine
   exit $rc

@@ -1,0 +1,115 @@
+// Takes the README's pictures of the real program, in the prefix with the
+// stand-in services: the window as it opens, and a finished change (the
+// status line at "[完成] ..." with the summary in front).
+//   screenshot.exe FOLDER     writes FOLDER\window.png and FOLDER\window-done.png
+#include "app.h"
+#include "capture.h"
+#include "check.h"
+#include "prefix.h"
+
+#include <string>
+
+namespace {
+
+// Dispatches this program's messages (the backdrop's paints) for ms.
+void Pump(DWORD ms)
+{
+    const ULONGLONG end = GetTickCount64() + ms;
+    while (GetTickCount64() < end) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+        Sleep(10);
+    }
+}
+
+// A white window under everything, so that what the pictures show beside
+// the program's windows is white rather than the empty black screen.
+HWND MakeBackdrop()
+{
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = L"ZvBackdrop";
+    RegisterClassW(&wc);
+    HWND backdrop = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0,
+                                    GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
+                                    wc.hInstance, nullptr);
+    UpdateWindow(backdrop);
+    Pump(300);
+    return backdrop;
+}
+
+RECT Union(const RECT& a, const RECT& b)
+{
+    RECT u = {};
+    UnionRect(&u, &a, &b);
+    return u;
+}
+
+bool Save(const RECT& screenRect, const std::wstring& path)
+{
+    Capture shot;
+    return CaptureScreen(screenRect, shot) && SavePng(shot, path.c_str());
+}
+
+// The status line shows text once the first paint is done.
+bool AwaitStatus(const App& app, const std::wstring& prefix, DWORD timeoutMs)
+{
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    while (TextOf(Control(app, 1005)).compare(0, prefix.size(), prefix) != 0) {
+        if (GetTickCount64() >= end)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc != 2) {
+        PrintLine(L"usage: screenshot.exe FOLDER");
+        return 2;
+    }
+    const std::wstring folder = argv[1];
+    ResetWorld();
+    BeginCase("the window as it opens");
+    HWND backdrop = MakeBackdrop();
+    App app;
+    if (!CHECK(StartChainServices()) || !CHECK(LaunchApp(app)))
+        return TestSummary("screenshot");
+    RECT window;
+    GetWindowRect(app.hwnd, &window);
+    Capture opened;
+    CHECK(CaptureClientUntil(app.hwnd, opened, 5000, [](const Capture& c) {
+        return CountColour(c, {0, 0, 1, 52}, RGB(21, 89, 189)) == 52;
+    }));
+    CHECK(Save(window, folder + L"\\window.png"));
+
+    BeginCase("a finished change with the summary in front");
+    SetWindowTextW(Control(app, 1002), L"50123");
+    Click(Control(app, 1003));
+    HWND box = WaitForBox(app, 60000);
+    if (CHECK(box != nullptr) && CHECK(AwaitStatus(app, L"[完成]", 5000))) {
+        // Wine puts the box in the middle of the screen; in front of the
+        // window's right half it leaves the status line in view.
+        RECT boxRect;
+        GetWindowRect(box, &boxRect);
+        SetWindowPos(box, HWND_TOP, window.right - 60, window.top + 60, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+        Pump(500);
+        CHECK(BoxIcon(box) == L"information"); // painted, not just shown
+        GetWindowRect(box, &boxRect);
+        CHECK(Save(Union(window, boxRect), folder + L"\\window-done.png"));
+        AnswerBox(box, IDOK);
+    }
+    Sleep(300);
+    Click(Control(app, 1004));
+    CHECK_EQ(0L, WaitAppExit(app, 10000));
+    CloseApp(app);
+    DestroyWindow(backdrop);
+    ResetWorld();
+    return TestSummary("screenshot");
+}
