@@ -53,6 +53,11 @@ endfunction()
 
 add_wine_program(rdpsvc SOURCES tests/standins/rdpsvc_service.cpp tests/standins/rdpsvc.cpp)
 add_wine_program(netsh_standin SOURCES tests/standins/netsh.cpp)
+# Of the GUI subsystem, so that Wine gives it no console of its own: a
+# console program started with CREATE_NO_WINDOW gets a headless conhost.exe
+# each time, and now and then one of those runs reported a failure for a
+# command that had done its work.
+target_link_options(netsh_standin PRIVATE -Wl,--subsystem,windows)
 add_wine_program(planted_netsh SOURCES tests/standins/planted_netsh.cpp)
 add_wine_program(standin_setup SOURCES tests/standins/setup.cpp)
 

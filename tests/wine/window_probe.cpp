@@ -7,7 +7,6 @@
 //                                  line, until a message box is shown:
 //                                  "box CAPTION | X Y" (the centre of its OK
 //                                  button); "timeout" after MS
-//   window_probe.exe gone MS       "gone" once the main window is closed
 #include "app.h"
 #include "check.h"
 
@@ -62,20 +61,6 @@ int Watch(DWORD ms)
     return 1;
 }
 
-int Gone(DWORD ms)
-{
-    const ULONGLONG end = GetTickCount64() + ms;
-    while (GetTickCount64() < end) {
-        if (!MainWindow()) {
-            PrintLine(L"gone");
-            return 0;
-        }
-        Sleep(50);
-    }
-    PrintLine(L"timeout");
-    return 1;
-}
-
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -86,8 +71,6 @@ int wmain(int argc, wchar_t** argv)
         return Where();
     if (what == L"watch")
         return Watch(ms);
-    if (what == L"gone")
-        return Gone(ms);
-    PrintLine(L"usage: window_probe.exe where | watch MS | gone MS");
+    PrintLine(L"usage: window_probe.exe where | watch MS");
     return 2;
 }
