@@ -44,8 +44,17 @@ std::string Narrow(const std::wstring& s)
     return out;
 }
 
+// Real netsh, started with CREATE_NO_WINDOW and no handles of its own,
+// prints into a console nobody sees. This one has no console; Wine would
+// hand it the starter's output instead, so it prints only to the handles
+// it was given.
 void Print(const std::string& text)
 {
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    GetStartupInfoW(&si);
+    if (!(si.dwFlags & STARTF_USESTDHANDLES))
+        return;
     DWORD written = 0;
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
