@@ -88,19 +88,21 @@ add_wine_test(firewall_test adapters/firewall.cpp adapters/netsh_text.cpp ${COMM
 set(WINE_RUNNER ${CMAKE_SOURCE_DIR}/tests/wine/run-wine-test.sh)
 add_test(NAME wine_prefix COMMAND ${WINE_RUNNER} --prepare ${CMAKE_BINARY_DIR})
 set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine RUN_SERIAL TRUE)
+# A test in the shared prefix: after it is prepared, one at a time.
+function(add_prefix_test name)
+  add_test(NAME ${name} COMMAND ${ARGN})
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
+endfunction()
 foreach(t ${WINE_TESTS})
-  add_test(NAME ${t} COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} ${t}.exe)
-  set_tests_properties(${t} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
+  add_prefix_test(${t} ${WINE_RUNNER} ${CMAKE_BINARY_DIR} ${t}.exe)
 endforeach()
 # The probes get a network namespace with a non-loopback address and IPv6.
-add_test(NAME probes_test COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/in-test-netns.sh
+add_prefix_test(probes_test ${CMAKE_SOURCE_DIR}/tests/wine/in-test-netns.sh
   ${WINE_RUNNER} ${CMAKE_BINARY_DIR} probes_test.exe)
-set_tests_properties(probes_test PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
 
 # The loopback probe under the Windows versions Wine can report.
 add_wine_test(probe_version_check adapters/probes.cpp adapters/probe_rules.cpp)
-add_test(NAME probe_versions_test COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/probe-versions-test.sh ${CMAKE_BINARY_DIR})
-set_tests_properties(probe_versions_test PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
+add_prefix_test(probe_versions_test ${CMAKE_SOURCE_DIR}/tests/wine/probe-versions-test.sh ${CMAKE_BINARY_DIR})
 
 # The window, driven in this process (with a scripted DoApply) and from
 # another process against the real program; its resources; its imports.
@@ -116,8 +118,7 @@ add_wine_test(resource_test)
 add_dependencies(window_test ZelvorTarnwick)
 add_dependencies(resource_test ZelvorTarnwick)
 foreach(t window_unit_test window_test resource_test)
-  add_test(NAME ${t} COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} ${t}.exe)
-  set_tests_properties(${t} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
+  add_prefix_test(${t} ${WINE_RUNNER} ${CMAKE_BINARY_DIR} ${t}.exe)
 endforeach()
 add_test(NAME imports_test COMMAND ${CMAKE_SOURCE_DIR}/tests/imports-test.sh
   ${CMAKE_OBJDUMP} $<TARGET_FILE:ZelvorTarnwick>)
@@ -130,17 +131,15 @@ add_dependencies(ui_driver ZelvorTarnwick)
 file(GLOB E2E_SCENARIOS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.scenario)
 foreach(scenario ${E2E_SCENARIOS})
   get_filename_component(name ${scenario} NAME_WE)
-  add_test(NAME e2e_${name} COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} ui_driver.exe Z:${scenario})
-  set_tests_properties(e2e_${name} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
+  add_prefix_test(e2e_${name} ${WINE_RUNNER} ${CMAKE_BINARY_DIR} ui_driver.exe Z:${scenario})
 endforeach()
 # The happy path and a refused first probe again under the generations of
 # Server 2012 R2 (6.3) and Server 2019 (10.0), as Wine reports them to the
 # program; the same expected transcripts.
 foreach(name 01-happy-path 09-late-listener)
   foreach(version win81 win10)
-    add_test(NAME e2e_${name}-${version}
-      COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} ui_driver.exe Z:${CMAKE_SOURCE_DIR}/tests/e2e/${name}.scenario ${version})
-    set_tests_properties(e2e_${name}-${version} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
+    add_prefix_test(e2e_${name}-${version}
+      ${WINE_RUNNER} ${CMAKE_BINARY_DIR} ui_driver.exe Z:${CMAKE_SOURCE_DIR}/tests/e2e/${name}.scenario ${version})
   endforeach()
 endforeach()
 
@@ -161,8 +160,7 @@ set_tests_properties(browser_test PROPERTIES RUN_SERIAL TRUE TIMEOUT 1200)
 add_wine_test(soak_test)
 target_link_libraries(soak_test PRIVATE wine_capture wine_support)
 add_dependencies(soak_test ZelvorTarnwick)
-add_test(NAME soak_test COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} soak_test.exe)
-set_tests_properties(soak_test PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
+add_prefix_test(soak_test ${WINE_RUNNER} ${CMAKE_BINARY_DIR} soak_test.exe)
 
 # The benchmark (scripts/bench.sh); not a test.
 add_wine_program(minimal_window WINDOWS SOURCES tests/bench/minimal_window.cpp)
@@ -174,6 +172,14 @@ add_dependencies(bench ZelvorTarnwick minimal_window)
 # forwarding to the system directory's DLL of that name (its .def made from
 # Wine's own copy), a control program without defences, and the test that
 # plants them beside a copy of the program.
+# A marker DLL (tests/standins/marker_dll.cpp) built as NAME.dll, with
+# extra sources such as a .def file.
+function(add_marker_dll target name)
+  add_library(${target} SHARED tests/standins/marker_dll.cpp ${ARGN})
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME ${name} PREFIX "" IMPORT_PREFIX "marker_")
+  target_compile_definitions(${target} PRIVATE UNICODE _UNICODE)
+  target_link_options(${target} PRIVATE -static -s)
+endfunction()
 set(WINE_DLL_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows CACHE PATH "Wine's own 64-bit DLLs")
 set(PLANTED_NAMES iphlpapi dnsapi comctl32)
 set(PLANTED_TARGETS)
@@ -184,22 +190,18 @@ foreach(name ${PLANTED_NAMES})
     COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tests/standins/marker_def.py ${WINE_DLL_DIR}/${name}.dll ${name} ${def}
     DEPENDS ${CMAKE_SOURCE_DIR}/tests/standins/marker_def.py ${WINE_DLL_DIR}/${name}.dll
     VERBATIM)
-  add_library(marker_${name} SHARED tests/standins/marker_dll.cpp ${def})
-  set_target_properties(marker_${name} PROPERTIES OUTPUT_NAME ${name} PREFIX "" IMPORT_PREFIX "marker_"
-    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
-  target_compile_definitions(marker_${name} PRIVATE UNICODE _UNICODE)
-  target_link_options(marker_${name} PRIVATE -static -s)
+  add_marker_dll(marker_${name} ${name} ${def})
+  set_target_properties(marker_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
   list(APPEND PLANTED_TARGETS marker_${name})
 endforeach()
 add_wine_program(planted_control SOURCES tests/standins/planted_control.cpp)
 add_wine_test(planted_test)
 target_link_libraries(planted_test PRIVATE wine_capture)
 add_dependencies(planted_test ZelvorTarnwick planted_control ${PLANTED_TARGETS})
-add_test(NAME planted_test COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} planted_test.exe)
+add_prefix_test(planted_test ${WINE_RUNNER} ${CMAKE_BINARY_DIR} planted_test.exe)
 # Windows' search order for the planted names: a DLL beside the program first.
 string(REPLACE ";" "," PLANTED_LIST "${PLANTED_NAMES}")
-set_tests_properties(planted_test PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE
-  ENVIRONMENT "ZV_DLLOVERRIDES=${PLANTED_LIST}=n,b")
+set_tests_properties(planted_test PROPERTIES ENVIRONMENT "ZV_DLLOVERRIDES=${PLANTED_LIST}=n,b")
 
 # Start-up decisions: wWinMain linked with faked elevation calls, and the
 # real relaunch in a helper.
@@ -207,10 +209,6 @@ add_wine_program(relaunch_probe SOURCES tests/wine/relaunch_probe.cpp shell/elev
 add_wine_test(startup_test shell/main.cpp ${SHELL_SOURCES} ${ADAPTER_SOURCES} ${CORE_SOURCES})
 target_link_libraries(startup_test PRIVATE wine_capture)
 # A DLL beside startup_test.exe that only a search of the program's folder finds.
-add_library(zv_search_marker SHARED tests/standins/marker_dll.cpp)
-set_target_properties(zv_search_marker PROPERTIES PREFIX "" IMPORT_PREFIX "marker_")
-target_compile_definitions(zv_search_marker PRIVATE UNICODE _UNICODE)
-target_link_options(zv_search_marker PRIVATE -static -s)
+add_marker_dll(zv_search_marker zv_search_marker)
 add_dependencies(startup_test relaunch_probe zv_search_marker)
-add_test(NAME startup_test COMMAND ${WINE_RUNNER} ${CMAKE_BINARY_DIR} startup_test.exe)
-set_tests_properties(startup_test PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL TRUE)
+add_prefix_test(startup_test ${WINE_RUNNER} ${CMAKE_BINARY_DIR} startup_test.exe)

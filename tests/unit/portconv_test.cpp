@@ -8,7 +8,7 @@
 TEST(PortConversion, MatchesThe32BitRuntimeForAscii)
 {
     for (const ConversionCase& c : kConversionCases) {
-        testing::ScopedTrace trace(__FILE__, c.line, c.label);
+        testing::ScopedTrace trace(kConversionCasesFile, c.line, c.label);
         EXPECT_EQ(c.expected, ConvertPortTextPortable(c.text));
     }
 }

@@ -3,6 +3,7 @@
 
 #include "capture.h"
 #include "prefix.h"
+#include "wait.h"
 
 namespace {
 
@@ -23,6 +24,60 @@ BOOL CALLBACK FindBox(HWND hwnd, LPARAM lParam)
         return FALSE;
     }
     return TRUE;
+}
+
+// The message box icon by its pixels: system icon handles differ between
+// processes, their images do not.
+std::wstring BoxIconOnce(HWND box)
+{
+    HWND icon = nullptr;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t cls[16] = {};
+        GetClassNameW(child, cls, ARRAYSIZE(cls));
+        if (lstrcmpiW(cls, L"Static") == 0 && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            icon = child;
+    }
+    if (!icon)
+        return L"none";
+    RECT r;
+    GetWindowRect(icon, &r);
+    r.right = r.left + 32;
+    r.bottom = r.top + 32;
+    Capture shown;
+    if (!CaptureScreen(r, shown))
+        return L"unreadable";
+    struct Ref {
+        LPCWSTR id;
+        const wchar_t* name;
+    } refs[] = {{IDI_HAND, L"error"}, {IDI_EXCLAMATION, L"warning"}, {IDI_ASTERISK, L"information"},
+                {IDI_QUESTION, L"question"}};
+    const wchar_t* best = L"unknown";
+    int bestDiff = 32 * 32 / 4; // no more than a quarter of the pixels off
+    for (const Ref& ref : refs) {
+        HDC screen = GetDC(nullptr);
+        HDC mem = CreateCompatibleDC(screen);
+        HBITMAP bmp = CreateCompatibleBitmap(screen, 32, 32);
+        HGDIOBJ old = SelectObject(mem, bmp);
+        HBRUSH back = CreateSolidBrush(shown.At(31, 31));
+        RECT all = {0, 0, 32, 32};
+        FillRect(mem, &all, back);
+        DeleteObject(back);
+        DrawIconEx(mem, 0, 0, LoadIconW(nullptr, ref.id), 32, 32, 0, nullptr, DI_NORMAL);
+        Capture drawn;
+        CaptureDC(mem, 0, 0, 32, 32, drawn);
+        SelectObject(mem, old);
+        DeleteObject(bmp);
+        DeleteDC(mem);
+        ReleaseDC(nullptr, screen);
+        int diff = 0;
+        for (size_t i = 0; i < drawn.pixels.size(); ++i)
+            diff += drawn.pixels[i] != shown.pixels[i];
+        if (diff < bestDiff) {
+            bestDiff = diff;
+            best = ref.name;
+        }
+    }
+    return best;
 }
 
 } // namespace
@@ -106,16 +161,12 @@ HWND WaitForBox(const App& app, DWORD timeoutMs)
 
 HWND WaitForBoxOf(DWORD pid, DWORD timeoutMs)
 {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    for (;;) {
-        BoxSearch search = {pid, nullptr};
+    BoxSearch search = {pid, nullptr};
+    WaitUntil(timeoutMs, 20, [&] {
         EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
-        if (search.found)
-            return search.found;
-        if (GetTickCount64() >= end)
-            return nullptr;
-        Sleep(20);
-    }
+        return search.found != nullptr;
+    });
+    return search.found;
 }
 
 std::wstring BoxText(HWND box)
@@ -134,76 +185,13 @@ void Click(HWND button)
     PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
 }
 
-// The message box icon by its pixels: system icon handles differ between
-// processes, their images do not. Read again until one matches, for a box
-// that has only just been shown.
-namespace {
-std::wstring BoxIconOnce(HWND box);
-} // namespace
-
+// Read again until an icon matches, for a box that has only just been shown.
 std::wstring BoxIcon(HWND box)
 {
-    const ULONGLONG end = GetTickCount64() + 3000;
-    for (;;) {
-        const std::wstring icon = BoxIconOnce(box);
-        if ((icon != L"unknown" && icon != L"unreadable") || GetTickCount64() >= end)
-            return icon;
-        Sleep(20);
-    }
+    std::wstring icon;
+    WaitUntil(3000, 20, [&] {
+        icon = BoxIconOnce(box);
+        return icon != L"unknown" && icon != L"unreadable";
+    });
+    return icon;
 }
-
-namespace {
-
-std::wstring BoxIconOnce(HWND box)
-{
-    HWND icon = nullptr;
-    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t cls[16] = {};
-        GetClassNameW(child, cls, ARRAYSIZE(cls));
-        if (lstrcmpiW(cls, L"Static") == 0 && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-            icon = child;
-    }
-    if (!icon)
-        return L"none";
-    RECT r;
-    GetWindowRect(icon, &r);
-    r.right = r.left + 32;
-    r.bottom = r.top + 32;
-    Capture shown;
-    if (!CaptureScreen(r, shown))
-        return L"unreadable";
-    struct Ref {
-        LPCWSTR id;
-        const wchar_t* name;
-    } refs[] = {{IDI_HAND, L"error"}, {IDI_EXCLAMATION, L"warning"}, {IDI_ASTERISK, L"information"},
-                {IDI_QUESTION, L"question"}};
-    const wchar_t* best = L"unknown";
-    int bestDiff = 32 * 32 / 4; // no more than a quarter of the pixels off
-    for (const Ref& ref : refs) {
-        HDC screen = GetDC(nullptr);
-        HDC mem = CreateCompatibleDC(screen);
-        HBITMAP bmp = CreateCompatibleBitmap(screen, 32, 32);
-        HGDIOBJ old = SelectObject(mem, bmp);
-        HBRUSH back = CreateSolidBrush(shown.At(31, 31));
-        RECT all = {0, 0, 32, 32};
-        FillRect(mem, &all, back);
-        DeleteObject(back);
-        DrawIconEx(mem, 0, 0, LoadIconW(nullptr, ref.id), 32, 32, 0, nullptr, DI_NORMAL);
-        Capture drawn;
-        CaptureDC(mem, 0, 0, 32, 32, drawn);
-        SelectObject(mem, old);
-        DeleteObject(bmp);
-        DeleteDC(mem);
-        ReleaseDC(nullptr, screen);
-        int diff = 0;
-        for (size_t i = 0; i < drawn.pixels.size(); ++i)
-            diff += drawn.pixels[i] != shown.pixels[i];
-        if (diff < bestDiff) {
-            bestDiff = diff;
-            best = ref.name;
-        }
-    }
-    return best;
-}
-
-} // namespace

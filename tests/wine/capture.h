@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "wait.h"
+
 #include <vector>
 
 struct Capture {
@@ -27,14 +29,7 @@ bool CaptureClient(HWND hwnd, Capture& out);
 template <typename Ready>
 bool CaptureClientUntil(HWND hwnd, Capture& out, DWORD timeoutMs, Ready ready)
 {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (CaptureClient(hwnd, out) && ready(out))
-            return true;
-        if (GetTickCount64() >= end)
-            return false;
-        Sleep(20);
-    }
+    return WaitUntil(timeoutMs, 20, [&] { return CaptureClient(hwnd, out) && ready(out); });
 }
 // 8-bit RGB PNG (stored, uncompressed deflate).
 bool SavePng(const Capture& capture, const wchar_t* path);

@@ -2,6 +2,9 @@
 // of them; shared by the native test and the differential test under Wine.
 #pragma once
 
+// Rows carry their line in this file, so that a failure names the row.
+const char kConversionCasesFile[] = __FILE__;
+
 struct ConversionCase {
     int line;
     const char* label;

@@ -14,12 +14,14 @@ static void RuntimeAgreesWithPortableConversion()
 {
     BeginCase("differential: runtime wcstoul and the portable conversion");
     for (const ConversionCase& c : kConversionCases) {
-        const unsigned long runtime = wcstoul(c.text, nullptr, 10);
-        if (!CHECK_EQ_AT(c.line, static_cast<long long>(c.expected), static_cast<long long>(runtime)))
+        const long long runtime = wcstoul(c.text, nullptr, 10);
+        const char* const file = kConversionCasesFile;
+        bool ok = CheckEqual(static_cast<long long>(c.expected), runtime, "wcstoul", file, c.line);
+        ok = CheckEqual(runtime, static_cast<long long>(ConvertPortTextPortable(c.text)), "ConvertPortTextPortable",
+                        file, c.line) && ok;
+        ok = CheckEqual(runtime, static_cast<long long>(ConvertPortText(c.text)), "ConvertPortText", file, c.line) && ok;
+        if (!ok)
             printf("  case: %s\n", c.label);
-        if (!CHECK_EQ_AT(c.line, static_cast<long long>(runtime), static_cast<long long>(ConvertPortTextPortable(c.text))))
-            printf("  case: %s\n", c.label);
-        CHECK_EQ_AT(c.line, static_cast<long long>(runtime), static_cast<long long>(ConvertPortText(c.text)));
     }
     // Beyond ASCII the runtime decides; shown for the record, not compared.
     printf("  note: runtime wcstoul of full-width \"８０８０\" gives %lu\n", wcstoul(L"\xFF18\xFF10\xFF18\xFF10", nullptr, 10));

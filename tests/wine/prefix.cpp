@@ -4,6 +4,7 @@
 
 #include "prefix.h"
 #include "sockets.h"
+#include "wait.h"
 
 #include <tlhelp32.h>
 
@@ -184,14 +185,7 @@ DWORD ServiceState(const wchar_t* name)
 
 bool WaitServiceState(const wchar_t* name, DWORD state, DWORD timeoutMs)
 {
-    ULONGLONG end = GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (ServiceState(name) == state)
-            return true;
-        if (GetTickCount64() >= end)
-            return false;
-        Sleep(50);
-    }
+    return WaitUntil(timeoutMs, 50, [&] { return ServiceState(name) == state; });
 }
 
 bool StopServiceNow(const wchar_t* name, DWORD timeoutMs)

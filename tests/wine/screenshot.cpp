@@ -6,6 +6,7 @@
 #include "capture.h"
 #include "check.h"
 #include "prefix.h"
+#include "wait.h"
 
 #include <string>
 
@@ -54,18 +55,6 @@ bool Save(const RECT& screenRect, const std::wstring& path)
     return CaptureScreen(screenRect, shot) && SavePng(shot, path.c_str());
 }
 
-// The status line shows text once the first paint is done.
-bool AwaitStatus(const App& app, const std::wstring& prefix, DWORD timeoutMs)
-{
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    while (TextOf(Control(app, 1005)).compare(0, prefix.size(), prefix) != 0) {
-        if (GetTickCount64() >= end)
-            return false;
-        Sleep(20);
-    }
-    return true;
-}
-
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -93,7 +82,9 @@ int wmain(int argc, wchar_t** argv)
     SetWindowTextW(Control(app, 1002), L"50123");
     Click(Control(app, 1003));
     HWND box = WaitForBox(app, 60000);
-    if (CHECK(box != nullptr) && CHECK(AwaitStatus(app, L"[完成]", 5000))) {
+    const std::wstring done = L"[完成]";
+    if (CHECK(box != nullptr) &&
+        CHECK(WaitUntil(5000, 20, [&] { return TextOf(Control(app, 1005)).compare(0, done.size(), done) == 0; }))) {
         // Wine puts the box in the middle of the screen; in front of the
         // window's right half it leaves the status line in view.
         RECT boxRect;

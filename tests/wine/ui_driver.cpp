@@ -33,6 +33,7 @@
 #include "capture.h"
 #include "check.h"
 #include "prefix.h"
+#include "wait.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -46,6 +47,26 @@ std::vector<std::wstring> g_transcript;
 std::wstring g_lastStatus;
 std::vector<SOCKET> g_listeners;
 std::vector<HWND> g_answered;
+
+// The lines of text without their line ends ("\n" or "\r\n"); a last line
+// without one counts too.
+template <typename String>
+std::vector<String> SplitLines(const String& text)
+{
+    std::vector<String> lines;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t nl = text.find(typename String::value_type('\n'), at);
+        if (nl == String::npos)
+            nl = text.size();
+        String line = text.substr(at, nl - at);
+        if (!line.empty() && line.back() == typename String::value_type('\r'))
+            line.pop_back();
+        lines.push_back(line);
+        at = nl + 1;
+    }
+    return lines;
+}
 
 std::wstring FromUtf8(const std::string& s)
 {
@@ -92,15 +113,10 @@ void SampleStatus()
 template <typename Done>
 bool Watch(DWORD ms, Done done)
 {
-    const ULONGLONG end = GetTickCount64() + ms;
-    for (;;) {
+    return WaitUntil(ms, 10, [&] {
         SampleStatus();
-        if (done())
-            return true;
-        if (GetTickCount64() >= end)
-            return false;
-        Sleep(10);
-    }
+        return done();
+    });
 }
 
 void Settle(DWORD ms)
@@ -186,10 +202,7 @@ std::wstring RegistryLine()
 void RecordFirewall()
 {
     std::vector<std::wstring> lines;
-    const std::wstring store = FirewallStore();
-    size_t at = 0;
-    for (size_t nl = store.find(L'\n'); nl != std::wstring::npos; at = nl + 1, nl = store.find(L'\n', at)) {
-        const std::wstring rule = store.substr(at, nl - at);
+    for (const std::wstring& rule : SplitLines(FirewallStore())) {
         auto field = [&](const wchar_t* key) {
             const std::wstring k = std::wstring(L"|") + key + L"=";
             size_t p = rule.find(k);
@@ -212,15 +225,9 @@ void RecordFirewall()
 // The stand-in netsh's command lines as "netsh VERB [PROTOCOL]".
 void RecordNetshLog()
 {
-    const std::string log = ReadWholeFile(kNetshLog);
+    const std::vector<std::string> lines = SplitLines(ReadWholeFile(kNetshLog));
     const std::string prefix = "netsh.exe advfirewall firewall ";
-    size_t at = 0;
-    int lines = 0;
-    for (size_t nl = log.find('\n'); nl != std::string::npos; at = nl + 1, nl = log.find('\n', at)) {
-        std::string line = log.substr(at, nl - at);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        ++lines;
+    for (const std::string& line : lines) {
         if (line.compare(0, prefix.size(), prefix) != 0) {
             Record(L"netsh other: " + std::wstring(line.begin(), line.end()));
             continue;
@@ -233,7 +240,7 @@ void RecordNetshLog()
         }
         Record(std::wstring(event.begin(), event.end()));
     }
-    if (lines == 0)
+    if (lines.empty())
         Record(L"netsh nothing run");
 }
 
@@ -241,12 +248,7 @@ void RecordNetshLog()
 // interleave with another service's start and are left out.
 void RecordServiceLog()
 {
-    const std::string log = ReadWholeFile(kServiceLog);
-    size_t at = 0;
-    for (size_t nl = log.find('\n'); nl != std::string::npos; at = nl + 1, nl = log.find('\n', at)) {
-        std::string line = log.substr(at, nl - at);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    for (const std::string& line : SplitLines(ReadWholeFile(kServiceLog))) {
         const size_t sp = line.find(' ');
         const std::string event = sp == std::string::npos ? line : line.substr(sp + 1);
         if (event == "start" || event == "stopped")
@@ -376,14 +378,9 @@ bool ReadScenario(const wchar_t* path, std::vector<std::wstring>& actions, std::
     const std::string raw = ReadWholeFile(path);
     if (raw.empty())
         return false;
-    const std::wstring text = FromUtf8(raw);
     bool inExpected = false;
-    size_t at = 0;
-    while (at <= text.size()) {
-        size_t nl = text.find(L'\n', at);
-        std::wstring line = text.substr(at, nl == std::wstring::npos ? std::wstring::npos : nl - at);
-        at = nl == std::wstring::npos ? text.size() + 1 : nl + 1;
-        while (!line.empty() && (line.back() == L'\r' || line.back() == L' '))
+    for (std::wstring line : SplitLines(FromUtf8(raw))) {
+        while (!line.empty() && line.back() == L' ')
             line.pop_back();
         if (line.empty() || line[0] == L'#')
             continue;

@@ -9,6 +9,7 @@
 //                                  button); "timeout" after MS
 #include "app.h"
 #include "check.h"
+#include "wait.h"
 
 #include <cwchar>
 #include <string>
@@ -35,30 +36,30 @@ int Where()
 
 int Watch(DWORD ms)
 {
-    const ULONGLONG end = GetTickCount64() + ms;
     std::wstring last;
-    while (GetTickCount64() < end) {
+    const bool boxShown = WaitUntil(ms, 10, [&] {
         HWND main = MainWindow();
-        if (main) {
-            const std::wstring now = TextOf(GetDlgItem(main, 1005));
-            if (!now.empty() && now != last) {
-                last = now;
-                PrintLine(L"status " + now);
-            }
-            DWORD pid = 0;
-            GetWindowThreadProcessId(main, &pid);
-            if (HWND box = WaitForBoxOf(pid, 0)) {
-                RECT ok = {};
-                GetWindowRect(GetDlgItem(box, IDOK), &ok);
-                PrintLine(L"box " + TextOf(box) + L" | " + std::to_wstring((ok.left + ok.right) / 2) + L" " +
-                          std::to_wstring((ok.top + ok.bottom) / 2));
-                return 0;
-            }
+        if (!main)
+            return false;
+        const std::wstring now = TextOf(GetDlgItem(main, 1005));
+        if (!now.empty() && now != last) {
+            last = now;
+            PrintLine(L"status " + now);
         }
-        Sleep(10);
-    }
-    PrintLine(L"timeout");
-    return 1;
+        DWORD pid = 0;
+        GetWindowThreadProcessId(main, &pid);
+        HWND box = WaitForBoxOf(pid, 0);
+        if (!box)
+            return false;
+        RECT ok = {};
+        GetWindowRect(GetDlgItem(box, IDOK), &ok);
+        PrintLine(L"box " + TextOf(box) + L" | " + std::to_wstring((ok.left + ok.right) / 2) + L" " +
+                  std::to_wstring((ok.top + ok.bottom) / 2));
+        return true;
+    });
+    if (!boxShown)
+        PrintLine(L"timeout");
+    return boxShown ? 0 : 1;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "capture.h"
 #include "check.h"
 #include "prefix.h"
+#include "wait.h"
 
 #include <string>
 
@@ -246,10 +247,7 @@ void Ending()
     if (CHECK(LaunchApp(app))) {
         SetWindowTextW(Control(app, 1002), L"50123");
         Click(Control(app, 1003));
-        const ULONGLONG end = GetTickCount64() + 10000;
-        while (TextOf(Control(app, 1005)).find(L"[3/3]") == std::wstring::npos && GetTickCount64() < end)
-            Sleep(20);
-        CHECK(TextOf(Control(app, 1005)).find(L"[3/3]") == 0);
+        CHECK(WaitUntil(10000, 20, [&] { return TextOf(Control(app, 1005)).find(L"[3/3]") == 0; }));
         PostMessageW(app.hwnd, WM_CLOSE, 0, 0);
         Sleep(500);
         CHECK(IsWindow(app.hwnd));
