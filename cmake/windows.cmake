@@ -212,3 +212,10 @@ target_link_libraries(startup_test PRIVATE wine_capture)
 add_marker_dll(zv_search_marker zv_search_marker)
 add_dependencies(startup_test relaunch_probe zv_search_marker)
 add_prefix_test(startup_test ${WINE_RUNNER} ${CMAKE_BINARY_DIR} startup_test.exe)
+
+# The release command (scripts/release.sh): the same bytes from two clones
+# at different paths and times; its headers; its signature.
+set(RELEASE_WORK ${CMAKE_BINARY_DIR}/release-check)
+add_test(NAME release_repro_test COMMAND ${CMAKE_SOURCE_DIR}/tests/release/repro-test.sh
+  ${CMAKE_SOURCE_DIR} ${RELEASE_WORK})
+set_tests_properties(release_repro_test PROPERTIES FIXTURES_SETUP release RUN_SERIAL TRUE TIMEOUT 900)
