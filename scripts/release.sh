@@ -33,6 +33,7 @@ export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct HEAD)}
 
 build=build/release
 rm -rf "$build" dist
+mkdir -p build
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DZV_TIMESTAMP="$SOURCE_DATE_EPOCH" >"$build.log" 2>&1 \
   || { cat "$build.log"; exit 1; }

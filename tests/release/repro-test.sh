@@ -49,7 +49,7 @@ hash_a=$(sha256sum <"$a/dist/ZelvorTarnwick.exe" | cut -d' ' -f1)
 hash_b=$(sha256sum <"$b/dist/ZelvorTarnwick.exe" | cut -d' ' -f1)
 echo "sha256 a: $hash_a"
 echo "sha256 b: $hash_b"
-same() { [ "$hash_a" = "$hash_b" ]; }
+same() { [ -f "$a/dist/ZelvorTarnwick.exe" ] && [ "$hash_a" = "$hash_b" ]; }
 if ! check "both builds give the same bytes" same; then
   python3 "$here/pe-diff.py" "$a/dist/ZelvorTarnwick.exe" "$b/dist/ZelvorTarnwick.exe"
   if command -v diffoscope >/dev/null; then
