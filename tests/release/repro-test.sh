@@ -22,7 +22,10 @@ failed=0
 checks=0
 check() { # check DESCRIPTION COMMAND...
   checks=$((checks + 1))
-  if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1"; failed=$((failed + 1)); fi
+  if "${@:2}"; then echo "ok: $1"; return 0; fi
+  echo "FAILED: $1"
+  failed=$((failed + 1))
+  return 1
 }
 
 release() { # release CLONE TZ LANG UMASK
