@@ -5,10 +5,18 @@ enable_language(RC)
 
 set(SIZE_FLAGS -Os -ffunction-sections -fdata-sections)
 set(STATIC_LINK -static -municode -Wl,--gc-sections -s)
-# The program imports only DLLs that Windows never takes from the program's
-# folder: its known DLLs, and comctl32, which the manifest redirects to the
-# side-by-side store. iphlpapi is loaded at run time from the system
-# directory. The test programs may import more.
+# Build paths stay out of every image; the link writes no time of its own.
+add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/= -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
+# The program's own defences: stack canaries and checked copies (the GNU
+# runtime's libssp, linked in statically), and an image that Windows may
+# place anywhere, never runs from data, and treats as aware of Remote
+# Desktop sessions, where it is meant to run.
+set(HARDENING_FLAGS -fstack-protector-strong -D_FORTIFY_SOURCE=2)
+set(HARDENED_LINK -fstack-protector-strong -Wl,--no-insert-timestamp -Wl,--dynamicbase
+  -Wl,--high-entropy-va -Wl,--nxcompat -Wl,--tsaware)
+# The header's TimeDateStamp, in seconds since 1970: the release command
+# passes the commit's time (SOURCE_DATE_EPOCH); other builds carry none.
+set(ZV_TIMESTAMP 0 CACHE STRING "TimeDateStamp of the program's image")
 set(PROGRAM_LIBS ws2_32 comctl32 gdi32 user32 advapi32 shell32)
 set(SYSTEM_LIBS ${PROGRAM_LIBS} iphlpapi)
 
@@ -25,16 +33,17 @@ set(SHELL_SOURCES
 add_executable(ZelvorTarnwick WIN32
   shell/main.cpp shell/elevation.cpp shell/loadconfig.cpp ${SHELL_SOURCES} ${ADAPTER_SOURCES} ${CORE_SOURCES}
   res/app.rc)
-target_compile_options(ZelvorTarnwick PRIVATE ${SIZE_FLAGS})
+target_compile_options(ZelvorTarnwick PRIVATE ${SIZE_FLAGS} ${HARDENING_FLAGS})
 target_compile_definitions(ZelvorTarnwick PRIVATE UNICODE _UNICODE)
-target_link_options(ZelvorTarnwick PRIVATE ${STATIC_LINK} -mwindows
+target_link_options(ZelvorTarnwick PRIVATE ${STATIC_LINK} ${HARDENED_LINK} -mwindows
   -Wl,--require-defined=_load_config_used -Wl,-Map=${CMAKE_BINARY_DIR}/ZelvorTarnwick.map)
 target_link_libraries(ZelvorTarnwick PRIVATE ${PROGRAM_LIBS})
-# GNU ld keeps the load configuration but leaves its directory entry empty.
+# GNU ld keeps the load configuration but leaves its directory entry empty;
+# the step also enters the timestamp and the header's checksum.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 add_custom_command(TARGET ZelvorTarnwick POST_BUILD
-  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/cmake/pe-load-config.py
-    $<TARGET_FILE:ZelvorTarnwick> ${CMAKE_BINARY_DIR}/ZelvorTarnwick.map
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/cmake/pe-post-link.py
+    $<TARGET_FILE:ZelvorTarnwick> ${CMAKE_BINARY_DIR}/ZelvorTarnwick.map ${ZV_TIMESTAMP}
   VERBATIM)
 set_source_files_properties(res/app.rc PROPERTIES
   OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/res/app.manifest;${CMAKE_SOURCE_DIR}/res/app.ico")
@@ -219,3 +228,10 @@ set(RELEASE_WORK ${CMAKE_BINARY_DIR}/release-check)
 add_test(NAME release_repro_test COMMAND ${CMAKE_SOURCE_DIR}/tests/release/repro-test.sh
   ${CMAKE_SOURCE_DIR} ${RELEASE_WORK})
 set_tests_properties(release_repro_test PROPERTIES FIXTURES_SETUP release RUN_SERIAL TRUE TIMEOUT 900)
+add_test(NAME release_headers_test COMMAND ${CMAKE_SOURCE_DIR}/tests/release/headers-test.sh ${RELEASE_WORK}/a/src)
+set_tests_properties(release_headers_test PROPERTIES FIXTURES_REQUIRED release)
+add_wine_test(shows_window)
+target_link_libraries(shows_window PRIVATE wine_capture)
+add_prefix_test(release_signing_test ${CMAKE_SOURCE_DIR}/tests/release/signing-test.sh
+  ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/release-signing ${RELEASE_WORK}/a/src ${CMAKE_BINARY_DIR})
+set_tests_properties(release_signing_test PROPERTIES FIXTURES_REQUIRED "wine;release")

@@ -35,7 +35,7 @@ build=build/release
 rm -rf "$build" dist
 mkdir -p build
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DZV_TIMESTAMP="$SOURCE_DATE_EPOCH" >"$build.log" 2>&1 \
+  -DCMAKE_BUILD_TYPE=Release -DZV_TIMESTAMP="$SOURCE_DATE_EPOCH" -DPython3_EXECUTABLE=/usr/bin/python3 >"$build.log" 2>&1 \
   || { cat "$build.log"; exit 1; }
 cmake --build "$build" --target ZelvorTarnwick >>"$build.log" 2>&1 || { cat "$build.log"; exit 1; }
 
@@ -51,12 +51,15 @@ if [ -n "$pkcs12" ]; then
 fi
 (cd dist && sha256sum ZelvorTarnwick.exe >SHA256SUMS)
 
-# The flags as the build ran them, with the tree's own path left out.
+# The flags as the build ran them, with $SRC for the tree's own path, and
+# without the object files and the output's name.
 root=$(pwd)
-commands=$(ninja -C "$build" -t commands ZelvorTarnwick | sed "s|$root/||g")
-compile=$(echo "$commands" | grep -m1 -- ' -c shell/main.cpp' \
+commands=$(ninja -C "$build" -t commands ZelvorTarnwick | sed "s|$root|\$SRC|g")
+compile=$(echo "$commands" | grep -m1 -- ' -c \$SRC/shell/main.cpp' \
   | sed -E 's/ -MD -MT [^ ]+ -MF [^ ]+//; s/ -o [^ ]+ -c [^ ]+$//; s/^[^ ]+ //')
-link=$(echo "$commands" | grep -m1 -- ' -o ZelvorTarnwick.exe' | sed -E 's/^.*&& ?//; s/^[^ ]+ //')
+link=$(echo "$commands" | tail -n 1 | sed 's/ && /\n/g' | grep -m1 -- ' -o ZelvorTarnwick.exe' \
+  | tr ' ' '\n' | grep -vE '\.(obj|res)$|^$' | tail -n +2 | tr '\n' ' ' | sed 's/ -o ZelvorTarnwick.exe / /; s/ $//')
+post_link=$(echo "$commands" | tail -n 1 | sed 's/ && /\n/g' | grep -m1 pe-post-link.py)
 version() { dpkg-query -W -f='${Package} ${Version}\n' "$1"; }
 {
   echo "ZelvorTarnwick.exe"
@@ -71,5 +74,6 @@ version() { dpkg-query -W -f='${Package} ${Version}\n' "$1"; }
   done
   echo "compile (each source): $compile"
   echo "link: $link"
+  echo "after the link: $post_link"
 } >dist/BUILDINFO
 cat dist/SHA256SUMS

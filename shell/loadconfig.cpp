@@ -3,7 +3,7 @@
 // system directory only, as MSVC's /DEPENDENTLOADFLAG:0x800 would. MSVC
 // builds use that option and the runtime's own record instead. GNU ld keeps
 // the record but does not point the image's directory entry at it;
-// cmake/pe-load-config.py does that after the link.
+// cmake/pe-post-link.py does that after the link.
 #include <windows.h>
 
 #if defined(__MINGW32__)
