@@ -9,6 +9,9 @@
 #include <mstcpip.h>
 #include <iphlpapi.h>
 
+#include "sysload.h"
+
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -21,6 +24,12 @@ const int kTableAttempts = 4;
 
 typedef LONG(WINAPI* RtlGetVersionFn)(OSVERSIONINFOW*);
 typedef DWORD(WINAPI* GetExtendedTcpTableFn)(PVOID, PDWORD, BOOL, ULONG, TCP_TABLE_CLASS, ULONG);
+
+const wchar_t kIphlpapi[] = L"iphlpapi.dll";
+
+// iphlpapi's GetExtendedTcpTable once it has been found. The module then
+// stays loaded for the rest of the process, as a static import would.
+GetExtendedTcpTableFn g_getTcpTable = nullptr;
 
 // RtlGetVersion, because GetVersionExW reports Windows 8 to a program whose
 // manifest names no supported system. ntdll is in every process; nothing is
@@ -82,6 +91,44 @@ bool FindListener(GetExtendedTcpTableFn getTable, unsigned short port)
     return false;
 }
 
+// iphlpapi from the system directory. Where the loader does not know
+// LOAD_LIBRARY_SEARCH_SYSTEM32 (Windows 7 without KB2533623), by its full
+// path there, with the DLL's own folder searched first for its imports
+// (dnsapi and the rest), so that nothing comes from the program's folder.
+HMODULE LoadIphlpapi()
+{
+    HMODULE hModule = LoadLibrarySearchSystem32(kIphlpapi);
+    if (hModule || GetLastError() != ERROR_INVALID_PARAMETER)
+        return hModule;
+    wchar_t path[MAX_PATH];
+    const UINT n = GetSystemDirectoryW(path, ARRAYSIZE(path));
+    if (n == 0 || n + 1 + ARRAYSIZE(kIphlpapi) > ARRAYSIZE(path))
+        return nullptr;
+    path[n] = L'\\';
+    memcpy(path + n + 1, kIphlpapi, sizeof kIphlpapi);
+    return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+// Loaded at the first table probe, not at start-up: the window comes first,
+// and a start that never probes pays nothing. A failed load is tried again
+// at the next probe.
+GetExtendedTcpTableFn TcpTableFunction()
+{
+    if (g_getTcpTable)
+        return g_getTcpTable;
+    HMODULE hIphlpapi = LoadIphlpapi();
+    if (!hIphlpapi)
+        return nullptr;
+    GetExtendedTcpTableFn getTable = reinterpret_cast<GetExtendedTcpTableFn>(
+        reinterpret_cast<void*>(GetProcAddress(hIphlpapi, "GetExtendedTcpTable")));
+    if (!getTable) {
+        FreeLibrary(hIphlpapi);
+        return nullptr;
+    }
+    g_getTcpTable = getTable;
+    return g_getTcpTable;
+}
+
 } // namespace
 
 bool StartSockets()
@@ -115,16 +162,10 @@ bool CanConnectLocal(unsigned short port)
 }
 
 // iphlpapi.dll is not one of the system's known DLLs, so a static import
-// would take a copy beside the program first. It is loaded from the system
-// directory, for this call only, like every other resource of a probe.
+// would take a copy beside the program first; it is loaded from the system
+// directory instead (see TcpTableFunction).
 bool IsPortListening(unsigned short port)
 {
-    HMODULE hIphlpapi = LoadLibraryExW(L"iphlpapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (!hIphlpapi)
-        return false;
-    GetExtendedTcpTableFn getTable = reinterpret_cast<GetExtendedTcpTableFn>(
-        reinterpret_cast<void*>(GetProcAddress(hIphlpapi, "GetExtendedTcpTable")));
-    const bool listening = getTable && FindListener(getTable, port);
-    FreeLibrary(hIphlpapi);
-    return listening;
+    GetExtendedTcpTableFn getTable = TcpTableFunction();
+    return getTable && FindListener(getTable, port);
 }

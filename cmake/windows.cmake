@@ -23,6 +23,7 @@ set(SYSTEM_LIBS ${PROGRAM_LIBS} iphlpapi)
 set(ADAPTER_SOURCES
   adapters/firewall.cpp
   adapters/probes.cpp
+  adapters/sysload.cpp
   adapters/registry.cpp
   adapters/services.cpp)
 set(SHELL_SOURCES
@@ -88,8 +89,8 @@ endfunction()
 
 add_wine_test(conversion_test shell/status.cpp adapters/registry.cpp workflow/portconv.cpp ${COMMON_SOURCES})
 add_wine_test(registry_test adapters/registry.cpp)
-add_wine_test(probes_test adapters/probes.cpp adapters/probe_rules.cpp)
-add_wine_test(services_test adapters/services.cpp adapters/probes.cpp adapters/probe_rules.cpp workflow/restart.cpp
+add_wine_test(probes_test adapters/probes.cpp adapters/sysload.cpp adapters/probe_rules.cpp)
+add_wine_test(services_test adapters/services.cpp adapters/probes.cpp adapters/sysload.cpp adapters/probe_rules.cpp workflow/restart.cpp
   shell/status.cpp adapters/registry.cpp ${COMMON_SOURCES})
 add_wine_test(waits_test shell/status.cpp adapters/registry.cpp ${COMMON_SOURCES})
 add_wine_test(firewall_test adapters/firewall.cpp adapters/netsh_text.cpp ${COMMON_SOURCES})
@@ -110,7 +111,7 @@ add_prefix_test(probes_test ${CMAKE_SOURCE_DIR}/tests/wine/in-test-netns.sh
   ${WINE_RUNNER} ${CMAKE_BINARY_DIR} probes_test.exe)
 
 # The loopback probe under the Windows versions Wine can report.
-add_wine_test(probe_version_check adapters/probes.cpp adapters/probe_rules.cpp)
+add_wine_test(probe_version_check adapters/probes.cpp adapters/sysload.cpp adapters/probe_rules.cpp)
 add_prefix_test(probe_versions_test ${CMAKE_SOURCE_DIR}/tests/wine/probe-versions-test.sh ${CMAKE_BINARY_DIR})
 
 # The window, driven in this process (with a scripted DoApply) and from
@@ -235,3 +236,12 @@ target_link_libraries(shows_window PRIVATE wine_capture)
 add_prefix_test(release_signing_test ${CMAKE_SOURCE_DIR}/tests/release/signing-test.sh
   ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/release-signing ${RELEASE_WORK}/a/src ${CMAKE_BINARY_DIR})
 set_tests_properties(release_signing_test PROPERTIES FIXTURES_REQUIRED "wine;release")
+
+# The listener table where the loader refuses LOAD_LIBRARY_SEARCH_SYSTEM32:
+# the test replaces adapters/sysload.cpp and plants iphlpapi and dnsapi.
+add_wine_program(probe_fallback_child SOURCES tests/wine/probe_fallback_child.cpp tests/wine/check.cpp
+  adapters/probes.cpp adapters/probe_rules.cpp)
+add_wine_test(probe_fallback_test)
+add_dependencies(probe_fallback_test probe_fallback_child marker_iphlpapi marker_dnsapi)
+add_prefix_test(probe_fallback_test ${WINE_RUNNER} ${CMAKE_BINARY_DIR} probe_fallback_test.exe)
+set_tests_properties(probe_fallback_test PROPERTIES ENVIRONMENT "ZV_DLLOVERRIDES=iphlpapi,dnsapi=n,b")

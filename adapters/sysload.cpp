@@ -1,0 +1,7 @@
+// The loader's own "system directory only" load; see sysload.h.
+#include "sysload.h"
+
+HMODULE LoadLibrarySearchSystem32(const wchar_t* name)
+{
+    return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
