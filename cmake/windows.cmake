@@ -245,3 +245,13 @@ add_wine_test(probe_fallback_test)
 add_dependencies(probe_fallback_test probe_fallback_child marker_iphlpapi marker_dnsapi)
 add_prefix_test(probe_fallback_test ${WINE_RUNNER} ${CMAKE_BINARY_DIR} probe_fallback_test.exe)
 set_tests_properties(probe_fallback_test PROPERTIES ENVIRONMENT "ZV_DLLOVERRIDES=iphlpapi,dnsapi=n,b")
+
+# The documents' manual recovery, after a completed change.
+add_wine_test(recovery_test)
+target_link_libraries(recovery_test PRIVATE wine_capture)
+add_dependencies(recovery_test ZelvorTarnwick)
+add_prefix_test(recovery_test ${CMAKE_SOURCE_DIR}/tests/docs/recovery-test.sh ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
+
+# The run command stopped with Ctrl+C.
+add_test(NAME run_interrupt_test COMMAND ${CMAKE_SOURCE_DIR}/tests/run-interrupt-test.sh ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
+set_tests_properties(run_interrupt_test PROPERTIES RUN_SERIAL TRUE TIMEOUT 600)

@@ -13,7 +13,8 @@
 #
 # It runs until the program is closed or until Ctrl+C, then ends every
 # process it started, by its process id, and exits with the program's exit
-# code.
+# code, or with 130 after Ctrl+C (143 after a TERM), as shells do. What
+# Wine and the servers print goes to build/demo-logs.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --with-vnc
@@ -47,8 +48,11 @@ cleanup() {
   WINEPREFIX=$ZV_WINEPREFIX /usr/lib/wine/wineserver -w >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+# Ctrl+C reaches the virtual display too, and the program then loses it;
+# the signal, not the program's end, is what the person did.
+stopped_by=
+trap 'stopped_by=INT' INT
+trap 'stopped_by=TERM' TERM
 
 listening() { [ -n "$(ss -Hltn "sport = :$1")" ]; }
 await() { # what, seconds, test...
@@ -88,12 +92,18 @@ await "websockify on port $web_port" 20 listening $web_port
 
 echo "Open http://127.0.0.1:$web_port/vnc.html?autoconnect=1&resize=scale in a browser (Ctrl+C ends it)"
 # In the background, so that Ctrl+C or a TERM reaches the trap at once.
-tests/wine/run-wine-test.sh --demo "$build" &
+tests/wine/run-wine-test.sh --demo "$build" >"$logs/wine.log" 2>&1 &
 demo=$!
 pids+=($demo)
 set +e
 wait $demo
 rc=$?
 set -e
+case "$stopped_by" in
+  INT) echo "run.sh: stopped by Ctrl+C; every process it started has ended (Wine's messages: $logs/wine.log)"
+       exit 130 ;;
+  TERM) echo "run.sh: stopped by a TERM signal; every process it started has ended"
+        exit 143 ;;
+esac
 echo "the program ended with exit code $rc"
 exit $rc

@@ -1,8 +1,9 @@
 #!/bin/bash
-# Remakes the README's pictures, docs/window.png (the window as it opens)
-# and docs/window-done.png (a finished change, the summary in front), from
-# the real program under Wine in a throwaway prefix (build/screenshot-prefix)
-# with the stand-in services and the CJK font mapped as the tests map it.
+# Remakes the pictures of the README and the user's guide (docs/window.png,
+# window-done.png, window-firewall.png, window-retry.png) from the real
+# program under Wine in a throwaway prefix (build/screenshot-prefix) with
+# the stand-in services and the CJK font mapped as the tests map it. About
+# two minutes: the retry prompt comes after ten automatic attempts.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -14,5 +15,5 @@ export ZV_WINEPREFIX=$(pwd)/build/screenshot-prefix
 [ -d "$ZV_WINEPREFIX" ] || ZV_DECORATED=1 tests/wine/run-wine-test.sh --prepare "$build" >/dev/null
 mkdir -p docs
 tests/wine/run-wine-test.sh "$build" screenshot.exe "Z:$(pwd)/docs"
-python3 scripts/png-compress.py docs/window.png docs/window-done.png
-ls -l docs/window.png docs/window-done.png
+python3 scripts/png-compress.py docs/window.png docs/window-done.png docs/window-firewall.png docs/window-retry.png
+ls -l docs/window*.png

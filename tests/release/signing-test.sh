@@ -38,6 +38,8 @@ make_keys() {
   openssl x509 -req -days 30 -in "$keys/signer.csr" -CA "$keys/ca.pem" -CAkey "$keys/ca.key" \
     -CAcreateserial -extfile "$keys/signer.ext" -out "$keys/signer.pem" &&
   echo "throwaway password" >"$keys/password" &&
+  openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=Some other CA" \
+    -addext "basicConstraints=critical,CA:TRUE" -keyout "$keys/other.key" -out "$keys/other.pem" &&
   openssl pkcs12 -export -inkey "$keys/signer.key" -in "$keys/signer.pem" -certfile "$keys/ca.pem" \
     -passout "file:$keys/password" -out "$keys/signer.p12"
 } >"$keys/openssl.log" 2>&1
@@ -55,6 +57,8 @@ signed=$clone/dist/ZelvorTarnwick.exe
 verify=$(osslsigncode verify -CAfile "$keys/ca.pem" -in "$signed" 2>&1)
 verified() { grep -q "^Signature verification: ok" <<<"$verify" && grep -q "Subject: /CN=Zelvor-Tarnwick throwaway code signing" <<<"$verify"; }
 check "osslsigncode verifies the signature against the CA" verified || echo "$verify" | tail -n 20
+rejected() { ! osslsigncode verify -CAfile "$keys/other.pem" -in "$signed" >/dev/null 2>&1; }
+check "and fails against a CA that did not issue the certificate" rejected
 check "the signature's digest is SHA-256" grep -q "Message digest algorithm *: SHA256" <<<"$verify"
 check "SHA256SUMS is the signed file's" bash -c "cd '$clone/dist' && sha256sum -c --strict SHA256SUMS"
 check "BUILDINFO says it is signed" grep -q "^signed: yes" "$clone/dist/BUILDINFO"

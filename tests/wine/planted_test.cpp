@@ -21,7 +21,7 @@ namespace {
 // Wine's own advapi32 and user32 import, and the DLLs that Wine's window
 // DLLs delay-load (uxtheme, msimg32): Wine resolves those with a search
 // path of its own that ignores SetDefaultDllDirectories, where Windows'
-// loader honours it (see the README); startup_test checks that setting.
+// loader honours it (docs/wine-facts.md); startup_test checks that setting.
 const wchar_t* const kPlanted[] = {L"iphlpapi", L"dnsapi", L"comctl32"};
 const wchar_t kFolder[] = L"C:\\zvtest\\planted";
 const wchar_t kMarks[] = L"C:\\zvtest\\planted-marks.log";

@@ -1,7 +1,11 @@
-// Takes the README's pictures of the real program, in the prefix with the
-// stand-in services: the window as it opens, and a finished change (the
-// status line at "[完成] ..." with the summary in front).
-//   screenshot.exe FOLDER     writes FOLDER\window.png and FOLDER\window-done.png
+// Takes the pictures of the README and the user's guide from the real
+// program, in the prefix with the stand-in services: the window as it
+// opens; a finished change (the status line at "[完成] ..." with the
+// summary in front); the firewall warning (the stand-in netsh refusing the
+// TCP rule); the prompt after ten automatic attempts (a TermService that
+// never listens).
+//   screenshot.exe FOLDER     writes window.png, window-done.png,
+//                             window-firewall.png and window-retry.png there
 #include "app.h"
 #include "capture.h"
 #include "check.h"
@@ -55,6 +59,36 @@ bool Save(const RECT& screenRect, const std::wstring& path)
     return CaptureScreen(screenRect, shot) && SavePng(shot, path.c_str());
 }
 
+// Puts the box in front of the window's right half, where it leaves the
+// status line in view (Wine puts it in the middle of the screen), and saves
+// the window and the box together once the box's icon is painted.
+bool SaveWithBox(const RECT& window, HWND box, const wchar_t* icon, const std::wstring& path)
+{
+    SetWindowPos(box, HWND_TOP, window.right - 60, window.top + 60, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    Pump(500);
+    RECT boxRect;
+    GetWindowRect(box, &boxRect);
+    return CHECK(BoxIcon(box) == icon) && CHECK(Save(Union(window, boxRect), path));
+}
+
+// Types a port, clicks apply and waits for the box with that caption.
+HWND ApplyUntilBox(const App& app, const wchar_t* port, const wchar_t* caption, DWORD timeoutMs)
+{
+    SetWindowTextW(Control(app, 1002), port);
+    Click(Control(app, 1003));
+    HWND box = WaitForBox(app, timeoutMs);
+    return box && TextOf(box) == caption ? box : nullptr;
+}
+
+// Answers the summary that ends a command.
+void EndWithSummary(const App& app)
+{
+    HWND box = WaitForBox(app, 60000);
+    if (CHECK(box != nullptr && TextOf(box) == L"Zelvor-Tarnwick"))
+        AnswerBox(box, IDOK);
+    Sleep(300);
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -79,24 +113,33 @@ int wmain(int argc, wchar_t** argv)
     CHECK(Save(window, folder + L"\\window.png"));
 
     BeginCase("a finished change with the summary in front");
-    SetWindowTextW(Control(app, 1002), L"50123");
-    Click(Control(app, 1003));
-    HWND box = WaitForBox(app, 60000);
+    HWND box = ApplyUntilBox(app, L"50123", L"Zelvor-Tarnwick", 60000);
     const std::wstring done = L"[完成]";
     if (CHECK(box != nullptr) &&
         CHECK(WaitUntil(5000, 20, [&] { return TextOf(Control(app, 1005)).compare(0, done.size(), done) == 0; }))) {
-        // Wine puts the box in the middle of the screen; in front of the
-        // window's right half it leaves the status line in view.
-        RECT boxRect;
-        GetWindowRect(box, &boxRect);
-        SetWindowPos(box, HWND_TOP, window.right - 60, window.top + 60, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
-        Pump(500);
-        CHECK(BoxIcon(box) == L"information"); // painted, not just shown
-        GetWindowRect(box, &boxRect);
-        CHECK(Save(Union(window, boxRect), folder + L"\\window-done.png"));
+        SaveWithBox(window, box, L"information", folder + L"\\window-done.png");
         AnswerBox(box, IDOK);
     }
     Sleep(300);
+
+    BeginCase("the firewall warning");
+    SetNetshFault(L"fail-tcp");
+    box = ApplyUntilBox(app, L"50124", L"防火墙警告", 60000);
+    if (CHECK(box != nullptr)) {
+        SaveWithBox(window, box, L"warning", folder + L"\\window-firewall.png");
+        AnswerBox(box, IDOK);
+        EndWithSummary(app);
+    }
+    SetNetshFault(L"");
+
+    BeginCase("the prompt after ten automatic attempts");
+    SetStandIn(L"TermService", L"NoListen", 1);
+    box = ApplyUntilBox(app, L"50125", L"需要重试吗?", 240000);
+    if (CHECK(box != nullptr)) {
+        SaveWithBox(window, box, L"warning", folder + L"\\window-retry.png");
+        AnswerBox(box, IDCANCEL);
+        EndWithSummary(app);
+    }
     Click(Control(app, 1004));
     CHECK_EQ(0L, WaitAppExit(app, 10000));
     CloseApp(app);

@@ -1,0 +1,49 @@
+#!/bin/bash
+# The run command without a display, stopped with Ctrl+C as a person in a
+# terminal stops it: SIGINT to its whole process group once the address is
+# printed. It must say that it was stopped by Ctrl+C, print none of Wine's
+# messages (they go to the logs folder), exit with 130, and leave no
+# process and no port of its own behind.
+#   run-interrupt-test.sh SOURCE_DIR BUILD
+set -u
+source_dir=$1
+build=$2
+out=$build/run-interrupt.out
+export ZV_DEMO_PREFIX=$build/interrupt-prefix
+failed=0
+checks=0
+check() { # check DESCRIPTION COMMAND...
+  checks=$((checks + 1))
+  if "${@:2}"; then echo "ok: $1"; return 0; fi
+  echo "FAILED: $1"
+  failed=$((failed + 1))
+  return 1
+}
+
+# A process group of its own, as a terminal gives the command it runs.
+env -u DISPLAY setsid bash "$source_dir/scripts/run.sh" >"$out" 2>&1 </dev/null &
+leader=$!
+for _ in $(seq 600); do
+  grep -q "^Open http://127.0.0.1:" "$out" && break
+  sleep 0.5
+done
+check "the address was printed" grep -q "^Open http://127.0.0.1:" "$out" || cat "$out"
+port=$(sed -nE 's|^Open http://127.0.0.1:([0-9]+)/.*|\1|p' "$out")
+# Let the program's window come up first.
+sleep 8
+kill -INT -- -"$leader"
+wait "$leader"
+rc=$?
+echo "--- what the run command printed"
+cat "$out"
+echo "---"
+check "exit code 130 (got $rc)" test "$rc" = 130
+check "it says it was stopped by Ctrl+C" grep -q "stopped by Ctrl+C" "$out"
+check "none of Wine's messages on the terminal" bash -c "! grep -qE 'X connection|^[0-9a-f]+:(err|fixme|warn):|^wine: ' '$out'"
+check "no 'the program ended' line" bash -c "! grep -q 'the program ended' '$out'"
+check "no process of its process group left" bash -c "! pgrep -g $leader >/dev/null"
+in_prefix() { grep -lsz "^WINEPREFIX=$ZV_DEMO_PREFIX\$" /proc/[0-9]*/environ; }
+check "no Wine process of its prefix left" test -z "$(in_prefix)"
+check "the web port ${port:-?} is closed" bash -c "[ -n '$port' ] && [ -z \"\$(ss -Hltn 'sport = :$port')\" ]"
+echo "run_interrupt: $checks checks, $failed failed"
+[ $failed = 0 ]
