@@ -20,8 +20,13 @@ check() { # check DESCRIPTION COMMAND...
   return 1
 }
 
-# A process group of its own, as a terminal gives the command it runs.
-env -u DISPLAY setsid bash "$source_dir/scripts/run.sh" >"$out" 2>&1 </dev/null &
+# A process group of its own, as a terminal gives the command it runs, and
+# SIGINT as a terminal leaves it: a command started in the background here
+# would inherit it ignored.
+env -u DISPLAY python3 -c 'import os, signal, sys
+signal.signal(signal.SIGINT, signal.SIG_DFL)
+os.setsid()
+os.execvp(sys.argv[1], sys.argv[1:])' bash "$source_dir/scripts/run.sh" >"$out" 2>&1 </dev/null &
 leader=$!
 for _ in $(seq 600); do
   grep -q "^Open http://127.0.0.1:" "$out" && break
