@@ -16,5 +16,5 @@ exe=$build/ZelvorTarnwick.exe
 size=$(stat -c %s "$exe")
 dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr '\n' ' ')
 rsrc=$((16#$(x86_64-w64-mingw32-objdump -h "$exe" | awk '$2 == ".rsrc" { print $3 }')))
-printf '| P4 stripped executable | %d KB | of which resources %d KB | imports: %s| at most 256 KB, system DLLs only |\n' \
+printf '| P4 stripped executable | %d KB | of which resources %d KB | imports: %s| at most 400 KB, system DLLs only |\n' \
   $((size / 1024)) $((rsrc / 1024)) "$dlls"

@@ -2,11 +2,13 @@
 # Builds everything and runs every test: the logic natively (plain, then
 # under AddressSanitizer and UndefinedBehaviorSanitizer), a 30-second
 # libFuzzer run over the port text, the Win32 code under Wine with the
-# stand-ins, and the run command through a browser. Ends with one
+# stand-ins, the release (built twice, its headers, its signature), the
+# manual recovery of the documents, and the run command through a browser
+# and stopped by Ctrl+C. Ends with one
 # "N passed, N failed" line.
 set -u
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh --with-vnc --with-browser || exit 1
+scripts/install-deps.sh --with-vnc --with-browser --with-release-tests || exit 1
 
 total_pass=0
 total_fail=0
