@@ -80,12 +80,18 @@ HWND ApplyUntilBox(const App& app, const wchar_t* port, const wchar_t* caption, 
     return box && TextOf(box) == caption ? box : nullptr;
 }
 
-// Answers the summary that ends a command.
+// Answers the summary that ends a command (the box answered before it may
+// still be closing).
 void EndWithSummary(const App& app)
 {
-    HWND box = WaitForBox(app, 60000);
-    if (CHECK(box != nullptr && TextOf(box) == L"Zelvor-Tarnwick"))
-        AnswerBox(box, IDOK);
+    HWND summary = nullptr;
+    WaitUntil(60000, 50, [&] {
+        HWND box = WaitForBox(app, 50);
+        summary = box && TextOf(box) == L"Zelvor-Tarnwick" ? box : nullptr;
+        return summary != nullptr;
+    });
+    if (CHECK(summary != nullptr))
+        AnswerBox(summary, IDOK);
     Sleep(300);
 }
 
