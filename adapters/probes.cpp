@@ -3,13 +3,12 @@
 #include "probes.h"
 
 #include "probe_rules.h"
+#include "sysload.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <mstcpip.h>
 #include <iphlpapi.h>
-
-#include "sysload.h"
 
 #include <cstring>
 #include <vector>
@@ -97,7 +96,7 @@ bool FindListener(GetExtendedTcpTableFn getTable, unsigned short port)
 // (dnsapi and the rest), so that nothing comes from the program's folder.
 HMODULE LoadIphlpapi()
 {
-    HMODULE hModule = LoadLibrarySearchSystem32(kIphlpapi);
+    HMODULE hModule = static_cast<HMODULE>(LoadLibrarySearchSystem32(kIphlpapi));
     if (hModule || GetLastError() != ERROR_INVALID_PARAMETER)
         return hModule;
     wchar_t path[MAX_PATH];

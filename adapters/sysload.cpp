@@ -1,7 +1,9 @@
 // The loader's own "system directory only" load; see sysload.h.
 #include "sysload.h"
 
-HMODULE LoadLibrarySearchSystem32(const wchar_t* name)
+#include <windows.h>
+
+void* LoadLibrarySearchSystem32(const wchar_t* name)
 {
     return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
 }

@@ -8,9 +8,9 @@ cmake --preset mingw >/dev/null
 cmake --build --preset mingw --target ZelvorTarnwick bench minimal_window rdpsvc netsh_standin planted_netsh standin_setup >/dev/null
 build=$(pwd)/build/mingw
 export ZV_WINEPREFIX=$(pwd)/build/bench-prefix
-[ -d "$ZV_WINEPREFIX" ] || tests/wine/run-wine-test.sh --prepare "$build" >/dev/null
+[ -d "$ZV_WINEPREFIX" ] || tests/wine/tools/run-wine-test.sh --prepare "$build" >/dev/null
 echo "Benchmark, $(date -u +%Y-%m-%d), $(nproc) cores, $(wine64 --version 2>/dev/null || /usr/lib/wine/wine64 --version)"
-tests/wine/run-wine-test.sh "$build" bench.exe
+tests/wine/tools/run-wine-test.sh "$build" bench.exe
 
 exe=$build/ZelvorTarnwick.exe
 size=$(stat -c %s "$exe")

@@ -26,11 +26,11 @@ build=$(pwd)/build/mingw
 export ZV_WINEPREFIX=${ZV_DEMO_PREFIX:-$(pwd)/build/demo-prefix}
 if [ ! -d "$ZV_WINEPREFIX" ]; then
   echo "preparing $ZV_WINEPREFIX"
-  ZV_DECORATED=1 tests/wine/run-wine-test.sh --prepare "$build"
+  ZV_DECORATED=1 tests/wine/tools/run-wine-test.sh --prepare "$build"
 fi
 
 if [ -n "${DISPLAY:-}" ]; then
-  exec tests/wine/run-wine-test.sh --demo "$build"
+  exec tests/wine/tools/run-wine-test.sh --demo "$build"
 fi
 
 logs=$(pwd)/build/demo-logs
@@ -92,7 +92,7 @@ await "websockify on port $web_port" 20 listening $web_port
 
 echo "Open http://127.0.0.1:$web_port/vnc.html?autoconnect=1&resize=scale in a browser (Ctrl+C ends it)"
 # In the background, so that Ctrl+C or a TERM reaches the trap at once.
-tests/wine/run-wine-test.sh --demo "$build" >"$logs/wine.log" 2>&1 &
+tests/wine/tools/run-wine-test.sh --demo "$build" >"$logs/wine.log" 2>&1 &
 demo=$!
 pids+=($demo)
 set +e

@@ -12,8 +12,8 @@ cmake --build --preset mingw --target ZelvorTarnwick screenshot rdpsvc netsh_sta
   >/dev/null
 build=$(pwd)/build/mingw
 export ZV_WINEPREFIX=$(pwd)/build/screenshot-prefix
-[ -d "$ZV_WINEPREFIX" ] || ZV_DECORATED=1 tests/wine/run-wine-test.sh --prepare "$build" >/dev/null
+[ -d "$ZV_WINEPREFIX" ] || ZV_DECORATED=1 tests/wine/tools/run-wine-test.sh --prepare "$build" >/dev/null
 mkdir -p docs
-tests/wine/run-wine-test.sh "$build" screenshot.exe "Z:$(pwd)/docs"
+tests/wine/tools/run-wine-test.sh "$build" screenshot.exe "Z:$(pwd)/docs"
 python3 scripts/png-compress.py docs/window.png docs/window-done.png docs/window-firewall.png docs/window-retry.png
 ls -l docs/window*.png

@@ -8,9 +8,9 @@
 // P4 (size and imports) is measured from Linux by scripts/bench.sh.
 #include <winsock2.h>
 
-#include "../wine/app.h"
-#include "../wine/check.h"
-#include "../wine/prefix.h"
+#include "../wine/support/app.h"
+#include "../wine/support/check.h"
+#include "../wine/support/prefix.h"
 
 #include <algorithm>
 #include <cstdio>

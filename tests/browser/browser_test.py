@@ -297,16 +297,40 @@ def main(source, build):
         check((left, top) == tuple(client), f"the band is at the window's place {tuple(client)} (found {(left, top)})")
         dx, dy = left - client[0], top - client[1]
 
+        # The status line's text cell before the command, to tell later
+        # that the page shows the new text, not only the same background.
+        _, _, rows = browser.screenshot(os.path.join(artifacts, "browser-before.png"))
+        status_before = rows[top + 186][left + 31:left + 339]
+
         browser.click(left + 275, top + 93)     # the new-port field
         browser.type_digits("50123")
         watcher = subprocess.Popen([WINE, os.path.join(build, "window_probe.exe"), "watch", "120000"],
                                    env=dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all"),
                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        time.sleep(1.0)                         # the watcher is looking
+        # The watcher prints the status it finds first; once that line is
+        # there it is looking, and the click cannot come before it.
+        seen = []
+
+        def watcher_line(timeout):
+            if not select.select([watcher.stdout], [], [], timeout)[0]:
+                return False
+            line = watcher.stdout.readline()
+            if not line:
+                return False
+            seen.append(line.decode("utf-8", "replace").rstrip())
+            print("  probe: " + seen[-1], flush=True)
+            return True
+
+        end = time.time() + 60
+        while not seen and time.time() < end and watcher_line(end - time.time()):
+            pass
+        check(bool(seen) and seen[0] == "status 准备就绪, 点击确认修改执行 RDP 端口变更操作",
+              "the watcher saw the first status before the click")
         browser.click(left + 95, top + 149)     # 确认修改
-        seen = watcher.communicate(timeout=180)[0].decode("utf-8", "replace").splitlines()
-        for line in seen:
-            print("  probe: " + line, flush=True)
+        end = time.time() + 180
+        while time.time() < end and watcher_line(end - time.time()):
+            pass
+        watcher.wait(timeout=30)
         statuses = [line[7:] for line in seen if line.startswith("status ")]
         expected = ["[1/3] 正在写入注册表...", "[2/3] 正在配置防火墙 TCP/UDP...", "[3/3] 正在重启远程桌面服务...",
                     "[完成] 新端口已生效, 断开重连即可"]
@@ -316,11 +340,22 @@ def main(source, build):
         if box:
             ok_x, ok_y = (int(v) for v in box[0].rsplit("|", 1)[1].split())
             browser.click(ok_x + dx, ok_y + dy)  # its OK button, through the page
-            time.sleep(1.0)
-        _, _, rows = browser.screenshot(os.path.join(artifacts, "browser-done.png"))
-        status_row = rows[top + 186][left + 31:left + 339]
-        check(sum(1 for p in status_row if p == (240, 244, 250)) > 20, "the status line is shown on the page")
-        check(not any(line.startswith("the program ended") for line in output), "the program still runs")
+        # The page shows the new status text: its pixels in the text cell
+        # changed, on the status line's background.
+        status_row = None
+        end = time.time() + 15
+        while time.time() < end:
+            _, _, rows = browser.screenshot(os.path.join(artifacts, "browser-done.png"))
+            status_row = rows[top + 186][left + 31:left + 339]
+            if status_row != status_before:
+                break
+            time.sleep(0.5)
+        check(status_row != status_before, "the page shows the status line's new text")
+        check(sum(1 for p in status_row if p == (240, 244, 250)) > 20, "on the status line's background")
+        while read_line(0.2):
+            pass                                # whatever it printed so far
+        check(run.poll() is None and not any(line.startswith("the program ended") for line in output),
+              "the program and the run command still run")
         browser.click(left + 230, top + 149)    # 退出
         # The run command ends the prefix's Wine processes as soon as the
         # program has ended, so its own report is the witness.

@@ -31,4 +31,4 @@ echo "recovery commands (README.md and docs/guide.zh-CN.md agree):"
 echo "$readme"
 prefix=${ZV_WINEPREFIX:-$build/prefix}
 printf '%s\n' "$readme" | sed 's/$/\r/' >"$prefix/drive_c/zvtest/recovery.cmd"
-exec "$source_dir/tests/wine/run-wine-test.sh" "$build" recovery_test.exe
+exec "$source_dir/tests/wine/tools/run-wine-test.sh" "$build" recovery_test.exe

@@ -64,7 +64,7 @@ check "SHA256SUMS is the signed file's" bash -c "cd '$clone/dist' && sha256sum -
 check "BUILDINFO says it is signed" grep -q "^signed: yes" "$clone/dist/BUILDINFO"
 
 cp "$signed" "$build/signed-ZelvorTarnwick.exe"
-shows() { "$source_dir/tests/wine/run-wine-test.sh" "$build" shows_window.exe "Z:$build/signed-ZelvorTarnwick.exe"; }
+shows() { "$source_dir/tests/wine/tools/run-wine-test.sh" "$build" shows_window.exe "Z:$build/signed-ZelvorTarnwick.exe"; }
 check "the signed program starts and shows its window under Wine" shows
 
 osslsigncode remove-signature -in "$signed" -out "$work/removed.exe" >/dev/null 2>&1

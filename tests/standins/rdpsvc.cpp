@@ -16,6 +16,8 @@
 //                 (logged as "TermService listening port=N"), as the real
 //                 TermService is RUNNING before its listener is up
 //   StopDelayMs   stay STOP_PENDING this long before STOPPED
+//   ListenAddress listen on this IPv4 address only (host order, e.g.
+//                 0xC633640A for 198.51.100.10) instead of all addresses
 // and it keeps Starts (starts so far) and LastPort (last port listened on)
 // there as well.
 #include <winsock2.h>
@@ -65,7 +67,7 @@ void Log(const std::wstring& name, const std::string& event)
     CloseHandle(h);
 }
 
-SOCKET Listen(DWORD port)
+SOCKET Listen(DWORD port, DWORD address)
 {
     SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
     if (s == INVALID_SOCKET)
@@ -75,7 +77,7 @@ SOCKET Listen(DWORD port)
     sockaddr_in addr = {};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<u_short>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    addr.sin_addr.s_addr = htonl(address);
     u_long nonBlocking = 1;
     if (bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(s, SOMAXCONN) != 0 ||
         ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
@@ -108,7 +110,8 @@ SOCKET OpenListener(const std::wstring& config, DWORD starts, std::string& runni
     const DWORD last = ReadDword(config, L"LastPort", 0);
     if (last != 0 && starts <= ReadDword(config, L"StaleStarts", 0))
         port = last;
-    SOCKET s = Listen(port);
+    const DWORD address = ReadDword(config, L"ListenAddress", INADDR_ANY);
+    SOCKET s = Listen(port, address);
     if (s != INVALID_SOCKET) {
         WriteDword(config, L"LastPort", port);
         running += " port=" + std::to_string(port);

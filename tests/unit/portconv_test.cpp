@@ -1,7 +1,7 @@
 // The portable conversion must match the 32-bit wcstoul for ASCII text. The
 // same table runs against the Windows runtime's own wcstoul under Wine.
 #include "../../workflow/portconv.h"
-#include "../wine/conversion_cases.h"
+#include "../wine/support/conversion_cases.h"
 
 #include <gtest/gtest.h>
 

@@ -7,6 +7,7 @@
 #include "../../shell/window.h"
 #include "../../workflow/restart.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <string>
 
@@ -18,11 +19,16 @@ const wchar_t* const kChain[] = {L"TermService", L"UmRdpService", L"SessionEnv"}
 
 // Time bounds come from the adapters' schedule: each pass sleeps 500 ms.
 // The calls to the manager around a sleep take a few milliseconds under
-// Wine; starting a stand-in's process takes up to a few hundred. Margins:
+// Wine. Starting a stand-in's process is what a busy moment of this 2-core
+// machine stretches (about 150 ms when idle, seconds now and then), so its
+// allowance is measured in this run, before the cases that need it: twice
+// the slowest of three plain starts, and 100 ms more. A bound then still
+// tells one poll of 500 ms too many whenever the machine is as quick as it
+// was a moment before.
 const ULONGLONG kPollMs = 500;
 const ULONGLONG kCallsMs = 100;      // the manager calls of one pass
-const ULONGLONG kProcessMs = 500;    // a stand-in's process starting
 const ULONGLONG kClockMs = 20;       // the tick count's steps
+ULONGLONG g_processMs = 0;           // a stand-in's process starting, measured
 
 ULONGLONG Elapsed(ULONGLONG since)
 {
@@ -50,9 +56,33 @@ bool SetStartType(const wchar_t* name, DWORD startType)
     return ok != FALSE;
 }
 
+// From StartSvc to RUNNING for the stand-in, slowest of three.
+ULONGLONG MeasureProcessStart()
+{
+    ULONGLONG slowest = 0;
+    for (int i = 0; i < 3; ++i) {
+        StopAll();
+        ResetStandIns();
+        const ULONGLONG t = GetTickCount64();
+        StartSvc(L"TermService");
+        if (!CHECK(WaitServiceState(L"TermService", SERVICE_RUNNING, 20000)))
+            return 20000;
+        slowest = std::max(slowest, Elapsed(t));
+    }
+    StopAll();
+    ResetStandIns();
+    return slowest;
+}
+
 void StopAndStart()
 {
-    BeginCase("StopSvc on a service that stops within 500 ms: one control, one sleep, one query");
+    BeginCase("a stand-in's process start, measured for the bounds below");
+    const ULONGLONG measured = MeasureProcessStart();
+    g_processMs = 2 * measured + 100;
+    PrintLine(L"  slowest of three starts: " + std::to_wstring(measured) + L" ms; allowance " +
+              std::to_wstring(g_processMs) + L" ms");
+
+    BeginCase("StopSvc on a service that stops within 500 ms: it ends after one sleep, stopped");
     StopAll();
     ResetStandIns();
     StartSvc(L"TermService");
@@ -113,7 +143,7 @@ void StopAndStart()
     CHECK_EQ(2, Occurrences(ReadWholeFile(kServiceLog), "TermService start"));
     // What is left of the stop, then at most one poll until the start is
     // seen, and the start itself.
-    CHECK(took < kStopDelayMs + kPollMs + kProcessMs + kCallsMs);
+    CHECK(took < kStopDelayMs + kPollMs + g_processMs + kCallsMs);
     StopAll();
     ResetStandIns();
 
@@ -125,7 +155,7 @@ void StopAndStart()
     CHECK(WaitSvcRunning(L"TermService", 20));
     const ULONGLONG start = Elapsed(t);
     CHECK(start + kClockMs >= kStartDelayMs);
-    CHECK(start < kStartDelayMs + kPollMs + kProcessMs + kCallsMs);
+    CHECK(start < kStartDelayMs + kPollMs + g_processMs + kCallsMs);
     StopAll();
     ResetStandIns();
 
@@ -170,12 +200,16 @@ void ChainOrderAndListener()
     const ULONGLONG took = Elapsed(t);
     CHECK(svcRunning);
     CHECK(listening);
-    // The status line's 3 ticks, one sleep in each of the three stops, the
-    // 800 ms pause and the 2000 ms before the first probe; then at most one
-    // poll of WaitSvcRunning and the three processes starting.
-    const ULONGLONG idle = 150 + 3 * kPollMs + 800 + 2000;
-    CHECK(took + kClockMs >= idle);
-    CHECK(took < idle + kPollMs + 3 * kProcessMs + 10 * kCallsMs);
+    // The status line's 3 ticks, the 800 ms pause and the 2000 ms before the
+    // first probe are always slept. Each of the three stops sleeps once,
+    // unless the manager's answer to the control already says STOPPED (a
+    // stand-in can stop that fast, seen once in a loaded run); then at most
+    // one poll of WaitSvcRunning and the three processes starting.
+    const ULONGLONG certain = 150 + 800 + 2000;
+    const ULONGLONG idle = certain + 3 * kPollMs;
+    PrintLine(L"  the restart stage took " + std::to_wstring(took) + L" ms");
+    CHECK(took + kClockMs >= certain);
+    CHECK(took < idle + kPollMs + 3 * g_processMs + 10 * kCallsMs);
     CHECK(CanConnectLocal(50123));
     CHECK(!IsPortListening(3389));
 

@@ -3,7 +3,7 @@
 // writes "started" or "refused" to C:\zvtest\relaunch-result.txt and exits
 // 0 or 3; the copy, started without arguments, only leaves
 // C:\zvtest\relaunched.txt behind.
-#include "../../shell/elevation.h"
+#include "../../../shell/elevation.h"
 
 #include <windows.h>
 

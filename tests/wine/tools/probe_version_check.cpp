@@ -8,7 +8,7 @@
 #include "sockets.h"
 
 #include "check.h"
-#include "../../adapters/probes.h"
+#include "../../../adapters/probes.h"
 
 
 #include <string>

@@ -8,8 +8,8 @@
 #include <winsock2.h>
 
 #include "check.h"
-#include "../../adapters/probes.h"
-#include "../../adapters/sysload.h"
+#include "../../../adapters/probes.h"
+#include "../../../adapters/sysload.h"
 
 #include <cwchar>
 #include <string>
@@ -80,7 +80,7 @@ int Probe()
 
 } // namespace
 
-HMODULE LoadLibrarySearchSystem32(const wchar_t*)
+void* LoadLibrarySearchSystem32(const wchar_t*)
 {
     ++g_refusals;
     SetLastError(ERROR_INVALID_PARAMETER);

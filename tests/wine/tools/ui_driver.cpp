@@ -12,14 +12,16 @@
 // A scenario file is UTF-8: actions, one per line, then a line "---", then
 // the expected transcript. Lines starting with '#' are comments.
 //
-// Set-up (before launch): port N | delete-tds | netsh-fault F |
+// Set-up (before launch): port N | delete-tds | delete-winstations | netsh-fault F |
 //   start-services | standin SERVICE VALUE N | listen PORT | launch
 // Through the window: type TEXT | clear | click apply|exit | close |
 //   answer ok|yes|no|retry|cancel (waits for the next message box) |
 //   wait-status PREFIX | settle MS | read current|new|status | expect-exit
 // State, through other paths: check-registry | check-firewall |
 //   check-listener PORT | check-netsh (the stand-in netsh's command log) |
-//   check-service-log (the stand-ins' start and stop events, in order)
+//   check-service-log (the stand-ins' start and stop events, in order) |
+//   check-connect PORT (a loopback connect from here: accepted or refused) |
+//   check-processes EXE (how many run) | kill EXE
 //
 // Transcript events: "status TEXT" for every change of the status line,
 // "box CAPTION | ICON | BUTTONS | OWNER | TEXT" (OWNER: main for the main
@@ -295,6 +297,8 @@ bool Act(const std::wstring& line)
         ResetPortKeys(static_cast<DWORD>(_wtoi(arg.c_str())));
     } else if (verb == L"delete-tds") {
         DeleteTree(kTdsPath);
+    } else if (verb == L"delete-winstations") {
+        DeleteTree(kWinStationsPath);
     } else if (verb == L"netsh-fault") {
         SetNetshFault(arg.c_str());
     } else if (verb == L"standin") {
@@ -362,6 +366,13 @@ bool Act(const std::wstring& line)
         RecordNetshLog();
     } else if (verb == L"check-service-log") {
         RecordServiceLog();
+    } else if (verb == L"check-connect") {
+        Record(L"connect " + arg + L" " +
+               (ConnectsLocal(static_cast<unsigned short>(_wtoi(arg.c_str()))) ? L"accepted" : L"refused"));
+    } else if (verb == L"check-processes") {
+        Record(L"processes " + arg + L" " + std::to_wstring(CountProcesses(arg.c_str())));
+    } else if (verb == L"kill") {
+        KillProcesses(arg.c_str());
     } else if (verb == L"check-listener") {
         const unsigned short port = static_cast<unsigned short>(_wtoi(arg.c_str()));
         Record(L"listener " + arg + L" table=" + (InListenerTable(port) ? L"yes" : L"no") + L" linux=" +
