@@ -82,7 +82,8 @@ set(WINE_TESTS
   waits_test
   firewall_test)
 
-add_library(wine_support STATIC tests/wine/support/check.cpp tests/wine/support/prefix.cpp)
+add_library(wine_support STATIC tests/wine/support/check.cpp tests/wine/support/prefix.cpp
+  tests/wine/support/sockets.cpp)
 target_compile_definitions(wine_support PRIVATE UNICODE _UNICODE)
 target_link_libraries(wine_support PUBLIC ${SYSTEM_LIBS})
 
@@ -259,6 +260,7 @@ set_tests_properties(release_signing_test PROPERTIES FIXTURES_REQUIRED "wine;rel
 # The listener table where the loader refuses LOAD_LIBRARY_SEARCH_SYSTEM32:
 # the test replaces adapters/sysload.cpp and plants iphlpapi and dnsapi.
 add_wine_program(probe_fallback_child SOURCES tests/wine/tools/probe_fallback_child.cpp tests/wine/support/check.cpp
+  tests/wine/support/sockets.cpp
   adapters/probes.cpp adapters/probe_rules.cpp)
 add_wine_test(probe_fallback_test)
 add_dependencies(probe_fallback_test probe_fallback_child marker_iphlpapi marker_dnsapi)

@@ -10,15 +10,7 @@ source_dir=$1
 build=$2
 out=$build/run-interrupt.out
 export ZV_DEMO_PREFIX=$build/interrupt-prefix
-failed=0
-checks=0
-check() { # check DESCRIPTION COMMAND...
-  checks=$((checks + 1))
-  if "${@:2}"; then echo "ok: $1"; return 0; fi
-  echo "FAILED: $1"
-  failed=$((failed + 1))
-  return 1
-}
+source "$(dirname "$0")/check.sh"
 
 # A process group of its own, as a terminal gives the command it runs, and
 # SIGINT as a terminal leaves it: a command started in the background here
@@ -59,5 +51,4 @@ check "no process of its process group left${left:+: $left}" test -z "$left"
 in_prefix() { grep -lsz "^WINEPREFIX=$ZV_DEMO_PREFIX\$" /proc/[0-9]*/environ; }
 check "no Wine process of its prefix left" test -z "$(in_prefix)"
 check "the web port ${port:-?} is closed" bash -c "[ -n '$port' ] && [ -z \"\$(ss -Hltn 'sport = :$port')\" ]"
-echo "run_interrupt: $checks checks, $failed failed"
-[ $failed = 0 ]
+summary run_interrupt

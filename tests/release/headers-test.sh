@@ -7,15 +7,7 @@ set -u
 clone=$1
 exe=$clone/dist/ZelvorTarnwick.exe
 [ -f "$exe" ] || { echo "no $exe"; exit 1; }
-failed=0
-checks=0
-check() { # check DESCRIPTION COMMAND...
-  checks=$((checks + 1))
-  if "${@:2}"; then echo "ok: $1"; return 0; fi
-  echo "FAILED: $1"
-  failed=$((failed + 1))
-  return 1
-}
+source "$(dirname "$0")/../check.sh"
 has() { grep -qE -- "$2" <<<"$1"; }
 
 headers=$(llvm-readobj --file-headers "$exe")
@@ -53,5 +45,4 @@ computed=$(sed -nE 's/^(Calculated )?PE checksum *: *([0-9A-Fa-f]+).*/\2/p' <<<"
 check "header CheckSum $stored is the computed $computed" test -n "$stored" -a "$stored" = "$computed" -a "$stored" != 00000000
 check "osslsigncode does not call the checksum invalid" bash -c '! grep -q "invalid PE checksum" <<<"$0"' "$verify"
 
-echo "release_headers: $checks checks, $failed failed"
-[ $failed = 0 ]
+summary release_headers

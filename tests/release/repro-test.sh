@@ -18,15 +18,7 @@ for clone in "$a" "$b"; do
   git clone -q "$source_dir" "$clone" || exit 1
 done
 
-failed=0
-checks=0
-check() { # check DESCRIPTION COMMAND...
-  checks=$((checks + 1))
-  if "${@:2}"; then echo "ok: $1"; return 0; fi
-  echo "FAILED: $1"
-  failed=$((failed + 1))
-  return 1
-}
+source "$(dirname "$0")/../check.sh"
 
 release() { # release CLONE TZ LANG UMASK
   (cd "$1" && env -u LC_ALL -u SOURCE_DATE_EPOCH TZ="$2" LANG="$3" bash -c "umask $4 && bash scripts/release.sh" \
@@ -61,5 +53,4 @@ if ! check "both builds give the same bytes" same; then
 fi
 check "BUILDINFO is the same from both paths" cmp -s "$a/dist/BUILDINFO" "$b/dist/BUILDINFO"
 
-echo "release_repro: $checks checks, $failed failed"
-[ $failed = 0 ]
+summary release_repro

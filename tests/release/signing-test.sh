@@ -16,15 +16,7 @@ build=$4
 here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work"
 mkdir -p "$work/keys"
-failed=0
-checks=0
-check() { # check DESCRIPTION COMMAND...
-  checks=$((checks + 1))
-  if "${@:2}"; then echo "ok: $1"; return 0; fi
-  echo "FAILED: $1"
-  failed=$((failed + 1))
-  return 1
-}
+source "$(dirname "$0")/../check.sh"
 
 keys=$work/keys
 make_keys() {
@@ -84,5 +76,4 @@ PY
   check "the rest of the file is the unsigned release's" cmp -s <(mask "$unsigned") <(mask "$work/removed.exe")
 fi
 
-echo "release_signing: $checks checks, $failed failed"
-[ $failed = 0 ]
+summary release_signing

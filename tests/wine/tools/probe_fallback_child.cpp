@@ -5,7 +5,7 @@
 // without KB2533623 do.
 //   probe_fallback_child.exe --control   a plain load of iphlpapi.dll
 //   probe_fallback_child.exe --probe     the table probe, with its checks
-#include <winsock2.h>
+#include "sockets.h"
 
 #include "check.h"
 #include "../../../adapters/probes.h"
@@ -46,15 +46,7 @@ int Probe()
 {
     BeginCase("refused flag: the table probe answers, from the system directory");
     CHECK(StartSockets());
-    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in sa = {};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(47031);
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (s != INVALID_SOCKET && (bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(s, 4) != 0)) {
-        closesocket(s);
-        s = INVALID_SOCKET;
-    }
+    SOCKET s = ListenTcp4(htonl(INADDR_LOOPBACK), 47031);
     CHECK(s != INVALID_SOCKET);
     CHECK(IsPortListening(47031));
     CHECK(!IsPortListening(47032));
