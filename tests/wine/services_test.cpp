@@ -82,7 +82,7 @@ void StopAndStart()
     PrintLine(L"  slowest of three starts: " + std::to_wstring(measured) + L" ms; allowance " +
               std::to_wstring(g_processMs) + L" ms");
 
-    BeginCase("StopSvc on a service that stops within 500 ms: it ends after one sleep, stopped");
+    BeginCase("StopSvc on a service that stops within 500 ms: at most one sleep, stopped");
     StopAll();
     ResetStandIns();
     StartSvc(L"TermService");
@@ -90,7 +90,10 @@ void StopAndStart()
     ULONGLONG t = GetTickCount64();
     StopSvc(L"TermService");
     ULONGLONG took = Elapsed(t);
-    CHECK(took + kClockMs >= kPollMs);
+    // One sleep while the control is answered STOP_PENDING; none when the
+    // stand-in has already stopped by the time the manager answers (seen in
+    // a CI run: 0 sleeps). The sleep itself is shown by the slow stopper
+    // below, whose control is always answered STOP_PENDING.
     CHECK(took < 2 * kPollMs); // a second sleep would make it 1000
     CHECK_EQ(SERVICE_STOPPED, static_cast<long long>(ServiceState(L"TermService")));
     CHECK_EQ(1, Occurrences(ReadWholeFile(kServiceLog), "TermService stopped"));
